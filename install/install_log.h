@@ -17,3 +17,9 @@ void MoveLogFile(const char* oldDir, const char* newDir);
 
 // "<dir>\install<yyyy><mm><dd>.log"; 0 when it does not fit.
 int GetLogFilePath(char* out, int outCap, const char* dir, const plat::LocalTime& date);
+
+// The log line for a time of day and a message, in a buffer of kLogLineSize
+// bytes: "hh:mm:ss:mmmm  message\r\n", cut to kLogLineSize - 1 bytes (which
+// drops the line end of a long message). Returns the line's byte count.
+const int kLogLineSize = 2560;
+int FormatLogLine(char* line, const plat::LocalTime& time, int milliseconds, const char* message);
