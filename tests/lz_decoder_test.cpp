@@ -270,10 +270,10 @@ std::vector<MalformedCase> MalformedCases() {
         {"bit stream ends before the raw length", Concat({Header(10, 2), Bytes{0x30, 0xE0}}), 10});
     SymbolWriter midOffset;                   // the last offset field is cut by the end of the data
     midOffset.Literals("abcde").Match(2, 4);  // offset bits 47..49, data cut at 48
-    Bytes cut = PackedBlock(7, midOffset);
+    Bytes cut = PackedBlock(9, midOffset);
     cut.pop_back();
     cut[2] = uint8_t(cut.size() - 4);
-    cases.push_back({"bit stream ends inside an offset field", cut, 7});
+    cases.push_back({"bit stream ends inside an offset field", cut, 9});
 
     cases.push_back({"item cut inside a header", Bytes{0x04, 0x00}, 4});
     cases.push_back({"stored data past the item", Concat({Header(100, 100), Bytes(50, 1)}), 100});
