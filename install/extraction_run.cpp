@@ -1,0 +1,189 @@
+// The installation itself: the product's files out of the executable into the
+// installation directory, then the shortcuts and the uninstaller.
+#include <stdio.h>
+#include <string.h>
+
+#include "install/install_log.h"
+#include "install/path_join.h"
+#include "install/progress.h"
+#include "install/uninstaller_writer.h"
+#include "install/unzipper.h"
+#include "payload/setup_info.h"
+#include "platform/file_stream.h"
+#include "platform/platform.h"
+
+namespace {
+
+const char* const kTempArchiveNames[2] = {"tmp1.zip", "tmp2.zip"};
+const int32_t kCopyChunk = 65536;
+const int kLogLineBytes = 256;
+const int kProgressScale = 100;
+
+void SetProgress(int position) {
+    if (g_pProgressCtrl) g_pProgressCtrl->SetPos(position);
+}
+
+void LogPathTooLong(const char* name) {
+    char line[kLogLineBytes];
+    snprintf(line, sizeof line, "path too long: %s", name);
+    WriteLog(line);
+}
+
+void LogUnresolvedFolder(int csidl) {
+    char line[kLogLineBytes];
+    snprintf(line, sizeof line, "GetSpecialFolderPath(%d) Failed", csidl);
+    WriteLog(line);
+}
+
+// The archive's bytes, copied from the executable through one buffer into a
+// new file. 0 when the file does not end up holding all of them: a short copy
+// would only show later as missing product files, or not at all.
+int CopySegmentToFile(CFileStream& in, const ArchiveSegment& segment, const char* path,
+                      const char** failure) {
+    CFileStream out;
+    if (!out.Open(path, CFileStream::kWrite)) {
+        *failure = "tmpfile can't open";
+        return 0;
+    }
+    *failure = "tmpfile write failed";
+    if (segment.size > 0 && !in.Seek(segment.position)) return 0;
+    char buffer[kCopyChunk];
+    for (int32_t left = segment.size; left > 0;) {
+        const size_t n = static_cast<size_t>(left > kCopyChunk ? kCopyChunk : left);
+        if (in.Read(buffer, n) != n || out.Write(buffer, n) != n) return 0;
+        left -= static_cast<int32_t>(n);
+    }
+    return out.Close() ? 1 : 0;
+}
+
+// The folder's path into out; 0, with out empty, when the shell cannot say.
+int ResolveSpecialFolder(CSetupInfo& info, char out[kFieldSize], int csidl) {
+    out[0] = '\0';
+    info.GetSpecialFolderPath(out, csidl);
+    if (out[0]) return 1;
+    LogUnresolvedFolder(csidl);
+    return 0;
+}
+
+void CloseAndDeleteArchives(CUnzipper& u0, CUnzipper& u1, char tempPaths[2][kFieldSize]) {
+    u0.CloseZip();
+    u1.CloseZip();
+    plat::DeleteOneFile(tempPaths[0]);
+    plat::DeleteOneFile(tempPaths[1]);
+}
+
+// Unpacks every entry of one archive; the progress counts the entries of
+// both archives, those before this one given by done.
+int UnpackAll(CUnzipper& unzipper, int which, int count, int done, int total) {
+    char line[kLogLineBytes];
+    for (int i = 0; i < count; ++i) {
+        if (!unzipper.UnzipFile(i)) {
+            WriteLog(which == 0 ? "unziper0 UnzipFile Failed" : "unziper1 UnzipFile Failed");
+            return 0;
+        }
+        snprintf(line, sizeof line, which == 0 ? "count0_Setpos(%d/%d)" : "count1_Setpos(%d/%d)", i,
+                 count);
+        WriteLog(line);
+        SetProgress((done + i + 1) * kProgressScale / total);
+    }
+    return 1;
+}
+
+int32_t ShortcutsToMake(int32_t count) {
+    if (count < 0) return 0;
+    return count > kMaxShortcuts ? kMaxShortcuts : count;
+}
+
+}  // namespace
+
+int CSetupInfo::ExtraFileFromInfo(CFileStream& in) {
+    WriteLog("ExtraFileFromInfo begin");
+    if (!CreateFolder(m_szInstallDir)) return 0;
+
+    char tempPaths[2][kFieldSize];
+    for (int k = 0; k < 2; ++k) {
+        if (!JoinPath(tempPaths[k], m_szInstallDir, kTempArchiveNames[k])) {
+            LogPathTooLong(kTempArchiveNames[k]);
+            return 0;
+        }
+        if (!CreateParentFolder(tempPaths[k])) return 0;
+        const char* failure;
+        if (!CopySegmentToFile(in, m_Archives[k], tempPaths[k], &failure)) {
+            WriteLog(failure);
+            for (int j = 0; j <= k; ++j) plat::DeleteOneFile(tempPaths[j]);
+            return 0;
+        }
+    }
+
+    CUnzipper u0(tempPaths[0]);
+    u0.SetOutputFolder(m_szInstallDir);
+    const int count0 = u0.GetFileCount();
+    CUnzipper u1(tempPaths[1]);
+    u1.SetOutputFolder(m_szInstallDir);
+    const int count1 = u1.GetFileCount();
+    const int total = count0 + count1;
+
+    if (!UnpackAll(u0, 0, count0, 0, total) || !UnpackAll(u1, 1, count1, count0, total)) {
+        CloseAndDeleteArchives(u0, u1, tempPaths);
+        return 0;
+    }
+    CloseAndDeleteArchives(u0, u1, tempPaths);
+
+    // The Programs-menu folder. Unresolved, it stays empty in the record and
+    // no shortcut goes into it.
+    char programs[kFieldSize];
+    char menuFolderPath[kFieldSize] = "";
+    if (ResolveSpecialFolder(*this, programs, plat::kFolderPrograms)) {
+        if (!JoinPath(menuFolderPath, programs, m_szMenuFolder)) {
+            LogPathTooLong(m_szMenuFolder);
+            return 0;
+        }
+        CreateFolder(menuFolderPath);
+    }
+
+    // A slot of an entry that gets no shortcut stays empty, so that the record
+    // always lists one path per entry and the uninstaller passes over it.
+    char linkPaths[kMaxShortcuts][kFieldSize];
+    memset(linkPaths, 0, sizeof linkPaths);
+    const int32_t shortcuts = ShortcutsToMake(m_nShortcuts);
+    for (int32_t i = 0; i < shortcuts; ++i) {
+        const ShortcutEntry& e = m_Shortcuts[i];
+        char link[kFieldSize];
+        if (e.location == kOnDesktop) {
+            if (!ResolveSpecialFolder(*this, link, plat::kFolderDesktop)) continue;
+        } else if (e.location == kInProgramsMenu) {
+            if (!ResolveSpecialFolder(*this, link, plat::kFolderPrograms)) continue;
+            if (!JoinPath(link, link, m_szMenuFolder)) {
+                LogPathTooLong(m_szMenuFolder);
+                return 0;
+            }
+        } else {
+            continue;
+        }
+        if (!JoinPath(link, link, e.linkName)) {
+            LogPathTooLong(e.linkName);
+            return 0;
+        }
+
+        char target[kFieldSize], icon[kFieldSize];
+        const char* targetName = e.target[0] ? e.target : kUninstallerName;
+        if (!JoinPath(target, m_szInstallDir, targetName)) {
+            LogPathTooLong(targetName);
+            return 0;
+        }
+        if (e.icon[0] ? !JoinPath(icon, m_szInstallDir, e.icon) : !CopyPath(icon, target)) {
+            LogPathTooLong(e.icon);
+            return 0;
+        }
+        CreateShortcut(link, target, icon);
+        CopyPath(linkPaths[i], link);
+    }
+
+    if (!WriteUninstaller(in, linkPaths, menuFolderPath)) return 0;
+
+    // With no entry at all the bar never moved, and the page that follows
+    // the run takes only 100 together with the finished run as success.
+    if (total == 0) SetProgress(kProgressScale);
+    WriteLog("ExtraFileFromInfo end");
+    return 1;
+}

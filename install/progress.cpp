@@ -1,0 +1,3 @@
+#include "install/progress.h"
+
+CProgressCtrl* g_pProgressCtrl = nullptr;
