@@ -199,7 +199,7 @@ bool WriteFileAtomically(const std::string& path, const Bytes& bytes, std::strin
         *error = SystemError("cannot write");
         return false;
     }
-    bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    bool ok = bytes.empty() || fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     if (!ok) *error = SystemError("cannot write");
     if (fclose(f) != 0 && ok) {
         *error = SystemError("cannot write");
