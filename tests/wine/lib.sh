@@ -1,0 +1,252 @@
+# shellcheck shell=bash
+# Helpers for the Wine end-to-end tests: a virtual display, a fresh Wine
+# prefix per test, programs in the background, screenshots, drive letters,
+# and the control driver winctl.exe. Source it, then call wt_setup NAME.
+#
+# Every wait has a limit: no test can hang. On exit (success, failure or
+# signal) the test's Wine server, its background programs and its display
+# are ended and its temporary directory removed (kept with WT_KEEP=1).
+#
+# Settings from the environment:
+#   WT_BUILD     the windows-x64 build directory (build/wine-win64)
+#   WT_TEMPLATE  a prefix made by wt_make_template, copied instead of booting
+#   WT_SCREENS   where the screenshots go (build/wine-screens)
+#   WT_KEEP=1    keep the temporary directory
+
+WT_LIB_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+WT_ROOT=$(cd "$WT_LIB_DIR/../.." && pwd)
+WT_BUILD=${WT_BUILD:-$WT_ROOT/build/wine-win64}
+WT_SCREENS=${WT_SCREENS:-$WT_ROOT/build/wine-screens}
+WT_WINE=${WT_WINE:-/usr/lib/wine/wine64}
+WT_WINESERVER=${WT_WINESERVER:-/usr/lib/wine/wineserver}
+WT_WINCTL=${WT_WINCTL:-$WT_BUILD/tests/wine/driver/winctl.exe}
+
+WT_NAME=""
+WT_TMP=""
+WT_XVFB_PID=""
+WT_BG_PIDS=()
+WT_SHOT_NO=0
+
+wt_log() { printf '[%s %s] %s\n' "$(date +%H:%M:%S)" "${WT_NAME:-wine}" "$*" >&2; }
+
+# Ends the test: a last screenshot and the window list help to see why.
+wt_fail() {
+    wt_log "FAIL: $*"
+    if [ -n "${DISPLAY:-}" ] && [ -n "$WT_XVFB_PID" ]; then
+        wt_shot failure || true
+        wt_ctl --timeout 2 --class any windows >&2 2>/dev/null || true
+    fi
+    exit 1
+}
+
+# ---------------------------------------------------------------- set-up --
+
+# wt_setup NAME: temporary directory, clean-up trap, display, prefix.
+wt_setup() {
+    WT_NAME=$1
+    WT_TMP=$(mktemp -d "${TMPDIR:-/tmp}/wt-$WT_NAME.XXXXXX")
+    trap wt_cleanup EXIT
+    trap 'exit 130' INT TERM
+    WT_SCREEN_DIR=$WT_SCREENS/$WT_NAME
+    rm -rf "$WT_SCREEN_DIR"
+    mkdir -p "$WT_SCREEN_DIR"
+    [ -f "$WT_WINCTL" ] || wt_fail "winctl.exe missing: $WT_WINCTL"
+    wt_start_xvfb
+    wt_new_prefix "$WT_TMP"
+}
+
+wt_cleanup() {
+    local status=$?
+    trap - EXIT
+    local pid
+    for pid in "${WT_BG_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
+    if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
+        timeout 20 "$WT_WINESERVER" -k 2>/dev/null || true
+        timeout 20 "$WT_WINESERVER" -w 2>/dev/null || true
+    fi
+    for pid in "${WT_BG_PIDS[@]}"; do kill -9 "$pid" 2>/dev/null || true; done
+    if [ -n "$WT_XVFB_PID" ]; then
+        kill "$WT_XVFB_PID" 2>/dev/null || true
+        wait "$WT_XVFB_PID" 2>/dev/null || true
+    fi
+    if [ -n "$WT_TMP" ] && [ "${WT_KEEP:-0}" != 1 ]; then
+        rm -rf "$WT_TMP"
+    elif [ -n "$WT_TMP" ]; then
+        wt_log "kept $WT_TMP"
+    fi
+    exit "$status"
+}
+
+# A display of our own: Xvfb picks a free number and tells it once ready.
+wt_start_xvfb() {
+    local out=$WT_TMP/display
+    : >"$out"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset \
+        3>"$out" >"$WT_TMP/xvfb.log" 2>&1 &
+    WT_XVFB_PID=$!
+    local i
+    for i in $(seq 100); do
+        if [ -s "$out" ] && grep -q '^[0-9]' "$out"; then
+            export DISPLAY=":$(head -1 "$out")"
+            wt_log "display $DISPLAY"
+            return 0
+        fi
+        kill -0 "$WT_XVFB_PID" 2>/dev/null || break
+        sleep 0.1
+    done
+    cat "$WT_TMP/xvfb.log" >&2
+    wt_fail "Xvfb did not start"
+}
+
+# The environment of a prefix below DIR (prefix and home of its own: Wine
+# links the user's Desktop and other folders to $HOME).
+wt_env() {
+    export WINEPREFIX=$1/prefix HOME=$1/home
+    export WINEARCH=win64 WINELOADER=$WT_WINE WINEDEBUG=-all
+    export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
+    export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
+    unset WINESERVER
+    mkdir -p "$HOME"
+}
+
+wt_boot() {
+    timeout -k 5 180 "$WT_WINE" wineboot -i >/dev/null 2>&1 || wt_fail "wineboot failed or timed out"
+    # Without a window manager nobody draws title bars: let Wine draw them,
+    # so that the screenshots show the titles.
+    timeout -k 5 60 "$WT_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ \
+        /d N /f >/dev/null 2>&1 || wt_fail "cannot configure the X11 driver"
+    timeout -k 5 60 "$WT_WINESERVER" -w || wt_fail "wineserver did not end after wineboot"
+}
+
+# wt_make_template DIR: a booted prefix for wt_new_prefix to copy.
+wt_make_template() {
+    (
+        wt_env "$1"
+        wt_boot
+    )
+}
+
+# wt_new_prefix DIR: WINEPREFIX and HOME below DIR, copied from WT_TEMPLATE
+# when there is one (2 s instead of 15 s), else booted afresh.
+wt_new_prefix() {
+    local dir=$1
+    if [ -n "${WT_TEMPLATE:-}" ] && [ -f "$WT_TEMPLATE/prefix/system.reg" ]; then
+        wt_env "$dir"
+        cp -a "$WT_TEMPLATE/prefix" "$WINEPREFIX"
+        # The user folders are links to the template's home: point them here.
+        local link target
+        while IFS= read -r -d '' link; do
+            target=$(readlink "$link")
+            case $target in
+                "$WT_TEMPLATE/home"*) ln -sfn "$HOME${target#"$WT_TEMPLATE/home"}" "$link" ;;
+            esac
+        done < <(find "$WINEPREFIX/drive_c/users" -maxdepth 2 -type l -print0)
+    else
+        wt_env "$dir"
+        wt_boot
+    fi
+    wt_log "prefix $WINEPREFIX"
+}
+
+# ------------------------------------------------------------- programs --
+
+# wt_wine [--timeout SEC] ARGS...: a Windows program in the foreground.
+wt_wine() {
+    local t=60
+    if [ "$1" = --timeout ]; then t=$2; shift 2; fi
+    timeout -k 5 "$t" "$WT_WINE" "$@"
+}
+
+# wt_start PROGRAM ARGS...: a Windows program in the background; its pid in
+# WT_PID (the pid of the Wine loader, which ends with the program).
+wt_start() {
+    "$WT_WINE" "$@" >>"$WT_TMP/programs.log" 2>&1 &
+    WT_PID=$!
+    WT_BG_PIDS+=("$WT_PID")
+}
+
+# wt_wait_exit PID SEC: the program's exit status, or 124 after SEC seconds.
+wt_wait_exit() {
+    local pid=$1 limit=$(($2 * 10)) i
+    for ((i = 0; i < limit; i++)); do
+        if ! kill -0 "$pid" 2>/dev/null; then
+            wait "$pid" 2>/dev/null
+            return $?
+        fi
+        sleep 0.1
+    done
+    return 124
+}
+
+# wt_ctl ARGS...: run winctl.exe (see its usage); its own limit plus a margin.
+wt_ctl() {
+    local t=10 args=("$@") i
+    for ((i = 0; i < ${#args[@]} - 1; i++)); do
+        [ "${args[i]}" = --timeout ] && t=${args[i + 1]}
+    done
+    timeout -k 5 $((t + 30)) "$WT_WINE" "$WT_WINCTL" "$@"
+}
+
+# wt_ctl_ok ARGS...: wt_ctl, failing the test when it fails.
+wt_ctl_ok() { wt_ctl "$@" || wt_fail "winctl $*"; }
+
+# wt_shot NAME: the whole screen into the scenario's screenshot folder.
+wt_shot() {
+    WT_SHOT_NO=$((WT_SHOT_NO + 1))
+    local file
+    file=$(printf '%s/%02d-%s.png' "$WT_SCREEN_DIR" "$WT_SHOT_NO" "$1")
+    timeout 20 import -display "$DISPLAY" -window root "$file" 2>/dev/null ||
+        wt_log "screenshot $1 failed"
+}
+
+# ---------------------------------------------------------------- drives --
+
+# wt_map_drive LETTER HOSTDIR: the drive LETTER: shows HOSTDIR.
+wt_map_drive() {
+    local letter=${1,,}
+    mkdir -p "$2"
+    ln -sfn "$2" "$WINEPREFIX/dosdevices/$letter:"
+}
+
+# wt_set_drive_type LETTER TYPE (hd, network, floppy, cdrom): effective for
+# programs started afterwards (the Wine server is restarted).
+wt_set_drive_type() {
+    local letter=${1,,}
+    wt_wine reg add 'HKLM\Software\Wine\Drives' /v "$letter:" /t REG_SZ /d "$2" /f >/dev/null 2>&1 ||
+        wt_fail "cannot set the type of drive $letter:"
+    wt_restart_server
+}
+
+wt_restart_server() {
+    timeout 20 "$WT_WINESERVER" -k 2>/dev/null || true
+    timeout -k 5 30 "$WT_WINESERVER" -w || wt_fail "wineserver did not end"
+}
+
+# wt_winpath HOSTPATH: the Windows path of a host path on drive C: or Z:.
+wt_winpath() {
+    local p=$1
+    case $p in
+        "$WINEPREFIX/drive_c"*) p="C:${p#"$WINEPREFIX/drive_c"}" ;;
+        *) p="Z:$p" ;;
+    esac
+    printf '%s\n' "${p//\//\\}"
+}
+
+# wt_hostpath WINPATH: the host path of C:\... (the reverse of wt_winpath).
+wt_hostpath() {
+    local p=${1//\\//}
+    case ${p:0:2} in
+        C: | c:) printf '%s\n' "$WINEPREFIX/drive_c${p:2}" ;;
+        Z: | z:) printf '%s\n' "${p:2}" ;;
+        *) printf '%s\n' "$WINEPREFIX/dosdevices/${p:0:2}${p:2}" ;;
+    esac
+}
+
+# ------------------------------------------------------------- checking --
+
+wt_expect_eq() { # WHAT EXPECTED ACTUAL
+    [ "$2" = "$3" ] || wt_fail "$1: expected [$2], got [$3]"
+}
+
+wt_expect_file() { [ -f "$1" ] || wt_fail "missing file $1"; }
+wt_expect_no_path() { [ ! -e "$1" ] || wt_fail "should not exist: $1"; }
