@@ -78,6 +78,10 @@ int AnsiToHost(const char* ansi, char* host, size_t hostCap);
 int HostToAnsi(const char* host, char* ansi, size_t ansiCap);
 // The special folders are directories the caller chooses (ANSI paths).
 void SetSpecialFolder(int csidl, const char* ansiPath);
+// Tests: every root then reports this drive type and free space (a free-space
+// query fails when queryOk is 0), until ClearFakeDrive.
+void SetFakeDrive(int driveType, uint64_t totalFreeBytes, int queryOk = 1);
+void ClearFakeDrive();
 #endif
 
 }  // namespace plat
