@@ -10,17 +10,20 @@ const int kHeaderSize = 4;
 // Longest symbol: flag, 15 ones and their zero, 15 length bits, 16 offset
 // bits. One refill before each symbol therefore always suffices.
 const int kMaxSymbolBits = 1 + 16 + 15 + 16;
+static_assert(kMaxSymbolBits <= 56, "a refill leaves at least 56 bits");
 
 uint16_t ReadLe16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
 // MSB-first bit reader over exactly inLen bytes. Bits past the end read as
-// zero and drive the count of buffered bits negative, which the caller checks
-// once per symbol: the reader itself never touches memory past the data.
+// zero and are counted as consumed, which the caller checks once per symbol:
+// the reader itself never touches memory past the data.
 class CBitReader {
   public:
     CBitReader(const uint8_t* in, int32_t inLen) : m_pIn(in), m_nLen(inLen) {}
 
-    void Refill() {
+    // False near the end of the data, where the caller must check Exhausted()
+    // after each symbol; before that, every buffered bit is a real one.
+    bool Refill() {
         if (m_nLen - m_nPos >= 8) {
             // Whole bytes only; bits below the count are those same bytes'
             // bits again, so OR-ing them in later changes nothing.
@@ -29,13 +32,14 @@ class CBitReader {
             m_nBuf |= LoadBigEndian(next) >> m_nCount;
             m_nPos += (63 - m_nCount) >> 3;
             m_nCount |= 56;
-            return;
+            return true;
         }
         while (m_nCount <= 56) {
             if (m_nPos < m_nLen) m_nBuf |= static_cast<uint64_t>(m_pIn[m_nPos]) << (56 - m_nCount);
             ++m_nPos;  // past the end too, so that the missing bits are counted
             m_nCount += 8;
         }
+        return false;
     }
 
     // n <= 32; the buffer holds at least 56 bits after a refill.
@@ -119,9 +123,14 @@ bool CLzDecoder::DecodeBlock(uint8_t* out, int32_t rawLen, const uint8_t* in, in
     int32_t i = 0;
     bool ok = true;
     while (i < rawLen) {
-        bits.Refill();
+        bool whole = bits.Refill();
         if (bits.Peek(1) == 0) {
-            out[i++] = static_cast<uint8_t>(bits.Take(9));
+            // Poorly matching data is mostly literals: up to six (54 bits)
+            // come from one refill.
+            int n = 0;
+            do {
+                out[i++] = static_cast<uint8_t>(bits.Take(9));
+            } while (++n < 6 && i < rawLen && bits.Peek(1) == 0);
         } else {
             bits.Skip(1);
             int k = bits.LeadingOnes();
@@ -132,14 +141,14 @@ bool CLzDecoder::DecodeBlock(uint8_t* out, int32_t rawLen, const uint8_t* in, in
             bits.Skip(k + 1);
             int32_t len = k ? (int32_t(1) << k) + int32_t(bits.Take(k)) + 1 : 2;
             int32_t d = int32_t(bits.Take(CeilLog2(i)));
-            if (d >= i || len > rawLen - i || bits.Exhausted()) {
+            if (d >= i || len > rawLen - i || (!whole && bits.Exhausted())) {
                 ok = false;
                 break;
             }
             CopyMatch(out, i, d, len, rawLen);
             i += len;
         }
-        if (bits.Exhausted()) {
+        if (!whole && bits.Exhausted()) {
             ok = false;
             break;
         }
