@@ -8,18 +8,22 @@
 # are ended and its temporary directory removed (kept with WT_KEEP=1).
 #
 # Settings from the environment:
-#   WT_BUILD     the windows-x64 build directory (build/wine-win64)
+#   WT_BUILD     the windows-x64 build directory (build/windows-x64)
+#   WT_FIXTURES  the product's parts made by wt_make_fixtures (else made per test)
 #   WT_TEMPLATE  a prefix made by wt_make_template, copied instead of booting
 #   WT_SCREENS   where the screenshots go (build/wine-screens)
 #   WT_KEEP=1    keep the temporary directory
 
 WT_LIB_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 WT_ROOT=$(cd "$WT_LIB_DIR/../.." && pwd)
-WT_BUILD=${WT_BUILD:-$WT_ROOT/build/wine-win64}
+WT_BUILD=${WT_BUILD:-$WT_ROOT/build/windows-x64}
 WT_SCREENS=${WT_SCREENS:-$WT_ROOT/build/wine-screens}
 WT_WINE=${WT_WINE:-/usr/lib/wine/wine64}
 WT_WINESERVER=${WT_WINESERVER:-/usr/lib/wine/wineserver}
 WT_WINCTL=${WT_WINCTL:-$WT_BUILD/tests/wine/driver/winctl.exe}
+WT_SETUP=${WT_SETUP:-$WT_BUILD/app/setup.exe}
+WT_UNINST=${WT_UNINST:-$WT_BUILD/uninstaller/uninst.exe}
+WT_MKINSTALLER=${WT_MKINSTALLER:-$WT_ROOT/build/wine-tools/wt_mkinstaller}
 
 WT_NAME=""
 WT_TMP=""
@@ -51,6 +55,10 @@ wt_setup() {
     rm -rf "$WT_SCREEN_DIR"
     mkdir -p "$WT_SCREEN_DIR"
     [ -f "$WT_WINCTL" ] || wt_fail "winctl.exe missing: $WT_WINCTL"
+    if [ "${WT_NEED_FIXTURES:-0}" = 1 ] && [ -z "${WT_FIXTURES:-}" ]; then
+        WT_FIXTURES=$WT_TMP/fixtures
+        wt_make_fixtures "$WT_FIXTURES" || wt_fail "cannot make the fixtures"
+    fi
     wt_start_xvfb
     wt_new_prefix "$WT_TMP"
 }
@@ -248,5 +256,114 @@ wt_expect_eq() { # WHAT EXPECTED ACTUAL
     [ "$2" = "$3" ] || wt_fail "$1: expected [$2], got [$3]"
 }
 
+# wt_need_setup (before wt_setup): skips the test (status 77) while
+# setup.exe is not built; wt_setup then makes the fixtures if run_all.sh
+# has not.
+wt_need_setup() {
+    if [ ! -f "$WT_SETUP" ]; then
+        wt_log "SKIP: $WT_SETUP not built"
+        exit 77
+    fi
+    [ -x "$WT_MKINSTALLER" ] || wt_fail "installer maker missing: $WT_MKINSTALLER"
+    # Until the uninstaller is built, any program stands in for it.
+    [ -f "$WT_UNINST" ] || WT_UNINST=$WT_WINCTL
+    WT_NEED_FIXTURES=1
+}
+
 wt_expect_file() { [ -f "$1" ] || wt_fail "missing file $1"; }
 wt_expect_no_path() { [ ! -e "$1" ] || wt_fail "should not exist: $1"; }
+
+# --------------------------------------------------------- the product --
+# The test product that the scenarios install. Texts in UTF-8 here; the
+# installer gets them in GBK.
+WT_PRODUCT=演示产品
+WT_VERSION=1.0
+WT_DEFAULT_DIR='C:\Program Files\演示产品'
+WT_MENU=演示产品
+WT_UNINSTALLER_NAME=卸载.exe
+# Shortcuts: LINK|TARGET|ICON|LOCATION (0 desktop, 1 Programs-menu folder).
+WT_SHORTCUTS=(
+    '演示.lnk|demo.exe||0'
+    '演示.lnk|demo.exe||1'
+    '卸载演示.lnk|||1'
+    '说明.lnk|doc\说明.txt|demo.exe|1'
+)
+
+wt_gbk() { printf '%s' "$1" | iconv -f UTF-8 -t GBK; }
+
+# wt_make_fixtures DIR: the product's pictures, its two archives (a.zip,
+# b.zip; the trees they hold in a/ and b/) and a.zip with a damaged entry
+# (a-damaged.zip). Names with Chinese characters are stored in GBK, as the
+# installer's archives hold them.
+wt_make_fixtures() {
+    local dir=$1 font=/usr/share/fonts/truetype/wqy/wqy-microhei.ttc i size
+    mkdir -p "$dir"
+    local -a labels=('图片 0：确认' '图片 1：目录' '图片 2：进度低' '图片 3：进度高' '图片 4：标题' '图片 5')
+    for i in 0 1 2 3 4 5; do
+        size=438x155
+        [ $i -ge 4 ] && size=495x60
+        convert -size $size "gradient:#3060a0-#b0d0f0" -gravity center -font $font -pointsize 24 \
+            -fill white -annotate 0 "${labels[i]}" -type TrueColor "BMP3:$dir/image$i.bmp" ||
+            return 1
+    done
+    # The trees are written by Python so that the GBK names are exact bytes.
+    python3 - "$dir" "$WT_WINCTL" <<'PY' || return 1
+import os, shutil, sys
+root, winctl = sys.argv[1].encode(), sys.argv[2]
+def gbk(s): return s.encode('gbk')
+def put(tree, name, data):
+    path = os.path.join(root, tree, *[gbk(p) for p in name.split('/')])
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, 'wb') as f: f.write(data)
+for tree in (b'a', b'b'):
+    shutil.rmtree(os.path.join(root, tree), ignore_errors=True)
+put(b'a', 'exename.ini', b'[EXE]\r\nName=demo\r\n')
+put(b'a', 'demo.exe', open(winctl, 'rb').read())
+put(b'a', 'doc/说明.txt', '这是说明。\r\n'.encode('gbk') * 200)
+put(b'a', 'doc/readme.txt', b'read me\r\n' * 300)
+os.makedirs(os.path.join(root, b'a', gbk('空目录')), exist_ok=True)
+put(b'b', 'exename.ini', b'[EXE]\r\nName=demo\r\n')
+for i in range(8):
+    put(b'b', 'data/part%d.dat' % i, bytes((i * 7 + j) % 251 for j in range(20000 + i)))
+put(b'b', 'data/empty.txt', b'')
+PY
+    rm -f "$dir/a.zip" "$dir/b.zip"
+    (cd "$dir/a" && LC_ALL=C zip -q -X -r ../a.zip .) || return 1
+    (cd "$dir/b" && LC_ALL=C zip -q -X -r ../b.zip .) || return 1
+    # Damage: the first deflate block of doc/readme.txt gets the reserved
+    # block type, which no inflater accepts.
+    python3 - "$dir/a.zip" "$dir/a-damaged.zip" <<'PY' || return 1
+import struct, sys
+data = bytearray(open(sys.argv[1], 'rb').read())
+at = data.find(b'PK\x03\x04')  # the local headers, in order
+while at >= 0:
+    method, = struct.unpack_from('<H', data, at + 8)
+    n, m = struct.unpack_from('<HH', data, at + 26)
+    name = bytes(data[at + 30:at + 30 + n])
+    if name == b'doc/readme.txt' and method == 8:
+        data[at + 30 + n + m] = 0xFF
+        break
+    at = data.find(b'PK\x03\x04', at + 4)
+else:
+    sys.exit('no deflated doc/readme.txt')
+open(sys.argv[2], 'wb').write(data)
+PY
+}
+
+# wt_make_installer OUT [KEY=VALUE...]: an installer of the test product,
+# from setup.exe, the fixtures in WT_FIXTURES and the uninstaller; settings
+# given here replace the product's (e.g. zip0=... for a damaged archive).
+wt_make_installer() {
+    local out=$1
+    shift
+    local f=$WT_FIXTURES s
+    local -a args=(
+        "name=$(wt_gbk "$WT_PRODUCT")" "version=$WT_VERSION" "publisher=Demo"
+        "dir=$(wt_gbk "$WT_DEFAULT_DIR")" "menu=$(wt_gbk "$WT_MENU")"
+        "image0=$f/image0.bmp" "image1=$f/image1.bmp" "image2=$f/image2.bmp"
+        "image3=$f/image3.bmp" "image4=$f/image4.bmp" "image5=$f/image5.bmp"
+        "zip0=$f/a.zip" "zip1=$f/b.zip" "uninstaller=$WT_UNINST"
+    )
+    for s in "${WT_SHORTCUTS[@]}"; do args+=("shortcut=$(wt_gbk "$s")"); done
+    "$WT_MKINSTALLER" "$WT_SETUP" "$out" "${args[@]}" "$@" || wt_fail "cannot make the installer"
+}
