@@ -367,3 +367,20 @@ wt_make_installer() {
     for s in "${WT_SHORTCUTS[@]}"; do args+=("shortcut=$(wt_gbk "$s")"); done
     "$WT_MKINSTALLER" "$WT_SETUP" "$out" "${args[@]}" "$@" || wt_fail "cannot make the installer"
 }
+
+# ------------------------------------------------------ the Wine user --
+
+# The Wine user's profile folder on the host (drive_c/users/<name>).
+wt_profile() {
+    local d
+    for d in "$WINEPREFIX"/drive_c/users/*; do
+        [ "$(basename "$d")" = Public ] && continue
+        [ -d "$d/AppData" ] && { printf '%s\n' "$d"; return 0; }
+    done
+    return 1
+}
+
+# wt_lnk_field LNK FIELD: one field of lnkinfo's report (e.g. "Local path").
+wt_lnk_field() {
+    lnkinfo -c windows-936 "$1" 2>/dev/null | sed -n "s/^[[:space:]]*$2[[:space:]]*: //p" | head -1
+}

@@ -55,4 +55,11 @@ wt_ctl_ok --timeout 20 wait-control 1036 visible
 wt_ctl_ok key esc
 wt_wait_exit "$pid" 20 || wt_fail "Escape did not end testdlg"
 wt_ctl_ok --timeout 5 --title "$title" wait-gone
+# --- drive letters and their types -----------------------------------------
+wt_map_drive r "$WT_TMP/drive-r"
+wt_expect_eq "C: type" 3 "$(wt_ctl drive-type 'C:\')"
+wt_set_drive_type r network
+wt_expect_eq "R: as network" 4 "$(wt_ctl drive-type 'R:\')"
+wt_set_drive_type r floppy
+wt_expect_eq "R: as floppy" 2 "$(wt_ctl drive-type 'R:\')"
 wt_log "ok"

@@ -474,7 +474,8 @@ const char kUsage[] =
     "  progress ID                  a progress bar's position\n"
     "  msgbox [ok]                  wait for a message box, print its text, press OK\n"
     "  key esc|enter|altf4|sysclose|close\n"
-    "  sleep SEC                    just wait (a program to run from a folder)\n";
+    "  sleep SEC                    just wait (a program to run from a folder)\n"
+    "  drive-type ROOT              GetDriveType of a root such as R:\\ (3 fixed, 4 network)\n";
 
 int Usage() {
     Write(kUsage, sizeof kUsage - 1);
@@ -517,6 +518,10 @@ int Run(const Args& args) {
     if (!wcscmp(cmd, L"msgbox"))
         return CmdMessageBox(sel, rest >= 1 && !wcscmp(args.values[i + 1], L"ok"));
     if (!wcscmp(cmd, L"key") && rest == 1) return CmdKey(sel, args.values[i + 1]);
+    if (!wcscmp(cmd, L"drive-type") && rest == 1) {
+        Print("%u\n", GetDriveTypeW(args.values[i + 1]));
+        return 0;
+    }
     if (!wcscmp(cmd, L"sleep") && rest == 1) {
         Sleep((DWORD)_wtoi(args.values[i + 1]) * 1000);
         return 0;
