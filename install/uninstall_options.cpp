@@ -64,6 +64,15 @@ int TakeToken(const char* token, size_t length, UninstallOptions* options) {
     return 1;
 }
 
+// Clears everything but the silent switch: a script that asked for silence
+// gets no message box about its command line either.
+int Refuse(UninstallOptions* options) {
+    int silent = options->silent;
+    memset(options, 0, sizeof(*options));
+    options->silent = silent;
+    return 0;
+}
+
 }  // namespace
 
 int ParseUninstallOptions(const char* commandLine, UninstallOptions* options) {
@@ -73,17 +82,11 @@ int ParseUninstallOptions(const char* commandLine, UninstallOptions* options) {
     size_t length = 0;
     if (!NextToken(&cursor, &length)) return 1;  // the program's own name
     for (const char* token; (token = NextToken(&cursor, &length)) != nullptr;) {
-        if (!TakeToken(token, length, options)) {
-            memset(options, 0, sizeof(*options));
-            return 0;
-        }
+        if (!TakeToken(token, length, options)) return Refuse(options);
     }
     int copyMode = options->parentProcessId != 0;
     int pathGiven = options->originalPath[0] != '\0';
-    if (copyMode != pathGiven || (options->copyDeletedOnExit && !copyMode)) {
-        memset(options, 0, sizeof(*options));
-        return 0;
-    }
+    if (copyMode != pathGiven || (options->copyDeletedOnExit && !copyMode)) return Refuse(options);
     return 1;
 }
 

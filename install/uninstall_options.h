@@ -24,7 +24,7 @@ struct UninstallOptions {
 // Parses a whole command line as the system gives it, the program's own name
 // first. Switches are case-insensitive. 0 for an unknown switch, a malformed
 // process id, a path that does not fit, /P and the path not given together,
-// or /D without them.
+// or /D without them; then only `silent` is kept, as far as it was read.
 int ParseUninstallOptions(const char* commandLine, UninstallOptions* options);
 
 }  // namespace uninstall

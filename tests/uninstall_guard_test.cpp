@@ -144,6 +144,7 @@ TEST(UninstallOptions, ParsesTheCommandLine) {
         {"x.exe /P=4294967296 C:\\u.exe", 0, 0, 0, 0, ""},
         {"x.exe /P=1 C:\\u.exe C:\\v.exe", 0, 0, 0, 0, ""},
         {"x.exe /P=1 \"\"", 0, 0, 0, 0, ""},
+        {"x.exe /S /P=1", 0, 1, 0, 0, ""},  // silent stays: no message box for a script
     };
     for (const Case& c : cases) {
         uninstall::UninstallOptions o;

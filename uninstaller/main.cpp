@@ -157,7 +157,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     static Plan plan;  // large: keep it off the stack
     uninstall::UninstallOptions options;
     if (!uninstall::ParseUninstallOptions(GetCommandLineA(), &options)) {
-        MessageBoxA(nullptr, texts::kBadCommandLine, texts::kTitle, MB_OK | MB_ICONEXCLAMATION);
+        Show(nullptr, texts::kBadCommandLine, MB_ICONEXCLAMATION, options.silent);
         return kExitBadCommandLine;
     }
     if (options.parentProcessId) return RunAsCopy(options, &plan);
