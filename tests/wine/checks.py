@@ -11,6 +11,10 @@
       every line is "HH:MM:SS:mmmm  message" with CRLF, and the messages are
       exactly LINE... in order; an --unordered line occurs once, anywhere
       after the line before it in the argument list
+  checks.py damage SETUP_EXE OUT_EXE ENTRY
+      a copy of the installer whose first archive has ENTRY (a deflated
+      entry) damaged so that it cannot inflate, with the integrity record
+      made to match again: an archive that was damaged before it was packed
 
 Prints what differs and exits 1 on a mismatch.
 """
@@ -18,6 +22,7 @@ import os
 import re
 import struct
 import sys
+import zlib
 
 
 def fail(message):
@@ -111,11 +116,70 @@ def check_log(path, args):
     print('log: %d lines as expected' % len(messages))
 
 
+PAYLOAD_OFFSET = 0x43000
+
+
+def segments(data):
+    """Positions and sizes of the two archives and the uninstaller, and the
+    payload's end."""
+    at = PAYLOAD_OFFSET
+
+    def u32():
+        nonlocal at
+        value, = struct.unpack_from('<I', data, at)
+        at += 4
+        return value
+
+    def skip_text():
+        nonlocal at
+        size = u32()
+        at += size
+
+    for _ in range(5):
+        skip_text()
+    for _ in range(u32()):
+        skip_text()
+        skip_text()
+        skip_text()
+        u32()
+    for _ in range(6):
+        skip_text()
+    found = []
+    for _ in range(3):
+        size = u32()
+        found.append((at, size))
+        at += size
+    return found, at
+
+
+def damage(setup, out, entry):
+    data = bytearray(open(setup, 'rb').read())
+    zip_at, zip_size = segments(data)[0][0]
+    at = data.find(b'PK\x03\x04', zip_at, zip_at + zip_size)
+    while at >= 0:
+        method, = struct.unpack_from('<H', data, at + 8)
+        n, m = struct.unpack_from('<HH', data, at + 26)
+        if data[at + 30:at + 30 + n] == entry.encode('gbk') and method == 8:
+            # The reserved block type: no inflater takes it.
+            data[at + 30 + n + m] = 0xFF
+            break
+        at = data.find(b'PK\x03\x04', at + 4, zip_at + zip_size)
+    else:
+        fail('no deflated entry %s in the first archive' % entry)
+    _, end = segments(data)
+    if data[end:end + 8] == b'SETUPCRC':
+        crc = zlib.crc32(bytes(data[PAYLOAD_OFFSET:end]))
+        struct.pack_into('<I', data, end + 16, crc)
+    open(out, 'wb').write(data)
+
+
 def main(argv):
     if len(argv) >= 3 and argv[1] == 'tree':
         check_tree(argv[2], argv[3:])
     elif len(argv) >= 7 and argv[1] == 'record':
         check_record(argv[2], argv[3], argv[4], argv[5], argv[6], argv[7:])
+    elif len(argv) == 5 and argv[1] == 'damage':
+        damage(argv[2], argv[3], argv[4])
     elif len(argv) >= 3 and argv[1] == 'log':
         check_log(argv[2], argv[3:])
     else:

@@ -9,6 +9,7 @@
 #
 # Settings from the environment:
 #   WT_BUILD     the windows-x64 build directory (build/windows-x64)
+#   WT_MKSETUP   the native mksetup (build/release/tools/mksetup/mksetup)
 #   WT_FIXTURES  the product's parts made by wt_make_fixtures (else made per test)
 #   WT_TEMPLATE  a prefix made by wt_make_template, copied instead of booting
 #   WT_SCREENS   where the screenshots go (build/wine-screens)
@@ -23,7 +24,7 @@ WT_WINESERVER=${WT_WINESERVER:-/usr/lib/wine/wineserver}
 WT_WINCTL=${WT_WINCTL:-$WT_BUILD/tests/wine/driver/winctl.exe}
 WT_SETUP=${WT_SETUP:-$WT_BUILD/app/setup.exe}
 WT_UNINST=${WT_UNINST:-$WT_BUILD/uninstaller/uninst.exe}
-WT_MKINSTALLER=${WT_MKINSTALLER:-$WT_ROOT/build/wine-tools/wt_mkinstaller}
+WT_MKSETUP=${WT_MKSETUP:-$WT_ROOT/build/release/tools/mksetup/mksetup}
 
 WT_NAME=""
 WT_TMP=""
@@ -264,7 +265,7 @@ wt_need_setup() {
         wt_log "SKIP: $WT_SETUP not built"
         exit 77
     fi
-    [ -x "$WT_MKINSTALLER" ] || wt_fail "installer maker missing: $WT_MKINSTALLER"
+    [ -x "$WT_MKSETUP" ] || wt_fail "mksetup missing: $WT_MKSETUP"
     # Until the uninstaller is built, any program stands in for it.
     [ -f "$WT_UNINST" ] || WT_UNINST=$WT_WINCTL
     WT_NEED_FIXTURES=1
@@ -281,7 +282,8 @@ WT_VERSION=1.0
 WT_DEFAULT_DIR='C:\Program Files\演示产品'
 WT_MENU=演示产品
 WT_UNINSTALLER_NAME=卸载.exe
-# Shortcuts: LINK|TARGET|ICON|LOCATION (0 desktop, 1 Programs-menu folder).
+# Shortcuts: LINK|TARGET|ICON|LOCATION (0 desktop, 1 Programs-menu folder);
+# an empty target is the uninstaller, an empty icon the target.
 WT_SHORTCUTS=(
     '演示.lnk|demo.exe||0'
     '演示.lnk|demo.exe||1'
@@ -291,9 +293,8 @@ WT_SHORTCUTS=(
 
 wt_gbk() { printf '%s' "$1" | iconv -f UTF-8 -t GBK; }
 
-# wt_make_fixtures DIR: the product's pictures, its two archives (a.zip,
-# b.zip; the trees they hold in a/ and b/) and a.zip with a damaged entry
-# (a-damaged.zip). Names with Chinese characters are stored in GBK, as the
+# wt_make_fixtures DIR: the product's pictures and its two archives (a.zip,
+# b.zip; the trees they hold in a/ and b/). Names with Chinese characters are stored in GBK, as the
 # installer's archives hold them.
 wt_make_fixtures() {
     local dir=$1 font=/usr/share/fonts/truetype/wqy/wqy-microhei.ttc i size
@@ -330,42 +331,32 @@ PY
     rm -f "$dir/a.zip" "$dir/b.zip"
     (cd "$dir/a" && LC_ALL=C zip -q -X -r ../a.zip .) || return 1
     (cd "$dir/b" && LC_ALL=C zip -q -X -r ../b.zip .) || return 1
-    # Damage: the first deflate block of doc/readme.txt gets the reserved
-    # block type, which no inflater accepts.
-    python3 - "$dir/a.zip" "$dir/a-damaged.zip" <<'PY' || return 1
-import struct, sys
-data = bytearray(open(sys.argv[1], 'rb').read())
-at = data.find(b'PK\x03\x04')  # the local headers, in order
-while at >= 0:
-    method, = struct.unpack_from('<H', data, at + 8)
-    n, m = struct.unpack_from('<HH', data, at + 26)
-    name = bytes(data[at + 30:at + 30 + n])
-    if name == b'doc/readme.txt' and method == 8:
-        data[at + 30 + n + m] = 0xFF
-        break
-    at = data.find(b'PK\x03\x04', at + 4)
-else:
-    sys.exit('no deflated doc/readme.txt')
-open(sys.argv[2], 'wb').write(data)
-PY
 }
 
-# wt_make_installer OUT [KEY=VALUE...]: an installer of the test product,
-# from setup.exe, the fixtures in WT_FIXTURES and the uninstaller; settings
-# given here replace the product's (e.g. zip0=... for a damaged archive).
+# wt_make_installer OUT: an installer of the test product, made by
+# `mksetup build` from a manifest, setup.exe, the fixtures in WT_FIXTURES
+# and the uninstaller.
 wt_make_installer() {
-    local out=$1
-    shift
-    local f=$WT_FIXTURES s
-    local -a args=(
-        "name=$(wt_gbk "$WT_PRODUCT")" "version=$WT_VERSION" "publisher=Demo"
-        "dir=$(wt_gbk "$WT_DEFAULT_DIR")" "menu=$(wt_gbk "$WT_MENU")"
-        "image0=$f/image0.bmp" "image1=$f/image1.bmp" "image2=$f/image2.bmp"
-        "image3=$f/image3.bmp" "image4=$f/image4.bmp" "image5=$f/image5.bmp"
-        "zip0=$f/a.zip" "zip1=$f/b.zip" "uninstaller=$WT_UNINST"
-    )
-    for s in "${WT_SHORTCUTS[@]}"; do args+=("shortcut=$(wt_gbk "$s")"); done
-    "$WT_MKINSTALLER" "$WT_SETUP" "$out" "${args[@]}" "$@" || wt_fail "cannot make the installer"
+    local out=$1 f=$WT_FIXTURES s link target icon location manifest=$WT_TMP/product.ini
+    {
+        printf '[Product]\nName = %s\nVersion = %s\nPublisherKey = Demo\n' "$WT_PRODUCT" "$WT_VERSION"
+        printf 'InstallDir = %s\nMenuFolder = %s\n\n' "$WT_DEFAULT_DIR" "$WT_MENU"
+        for s in "${WT_SHORTCUTS[@]}"; do
+            IFS='|' read -r link target icon location <<<"$s"
+            printf '[Shortcut]\nName = %s\n' "$link"
+            [ -n "$target" ] && printf 'Target = %s\n' "$target"
+            [ -n "$icon" ] && printf 'Icon = %s\n' "$icon"
+            printf 'Location = %s\n\n' "$([ "$location" = 0 ] && echo Desktop || echo Programs)"
+        done
+        printf '[Pictures]\nConfirm = %s\nDirectoryBanner = %s\nProgressLow = %s\n' \
+            "$f/image0.bmp" "$f/image1.bmp" "$f/image2.bmp"
+        printf 'ProgressHigh = %s\nHeader = %s\nSpare = %s\n\n' \
+            "$f/image3.bmp" "$f/image4.bmp" "$f/image5.bmp"
+        printf '[Archives]\nArchive1 = %s\nArchive2 = %s\n\n' "$f/a.zip" "$f/b.zip"
+        printf '[Uninstaller]\nProgram = %s\n' "$WT_UNINST"
+    } >"$manifest"
+    timeout 120 "$WT_MKSETUP" build "$manifest" -o "$out" --stub "$WT_SETUP" --quiet -j 2 ||
+        wt_fail "mksetup build failed"
 }
 
 # ------------------------------------------------------ the Wine user --

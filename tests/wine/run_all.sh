@@ -5,8 +5,9 @@
 #
 #   tests/wine/run_all.sh [NAME...]      NAME: harness, happy_path, ... (default: all)
 #
-# Uses the windows-x64 build in WT_BUILD (default build/windows-x64, built
-# here when missing or stale) and builds the installer maker itself.
+# Uses the windows-x64 build in WT_BUILD (default build/windows-x64) and
+# mksetup in WT_MKSETUP (default build/release/tools/mksetup/mksetup),
+# building them when missing or stale.
 set -uo pipefail
 cd "$(dirname "$0")/../.."
 root=$PWD
@@ -36,15 +37,19 @@ if ! cmake --build "$WT_BUILD" -j2 >"$work_log" 2>&1; then
     fi
     say "the windows-x64 build failed; going on with what was built"
 fi
-maker_sources=(tests/wine/tools/wt_mkinstaller.cpp tools/mksetup/payload_writer.cpp
-    tools/mksetup/lz_encoder.cpp)
-if [ ! -x "$WT_MKINSTALLER" ] || [ -n "$(find "${maker_sources[@]}" tools/mksetup/*.h \
-    payload/setup_info.h -newer "$WT_MKINSTALLER" 2>/dev/null)" ]; then
-    mkdir -p "$(dirname "$WT_MKINSTALLER")"
-    g++ -std=c++17 -O2 -Wall -Wextra -Werror -I. "${maker_sources[@]}" -o "$WT_MKINSTALLER" ||
-        exit 1
-fi
-export WT_MKINSTALLER
+# mksetup makes the installers: brought up to date in its release build.
+case $WT_MKSETUP in
+    */tools/mksetup/mksetup)
+        release=${WT_MKSETUP%/tools/mksetup/mksetup}
+        [ -f "$release/build.ninja" ] || cmake --preset release -B "$release" >/dev/null || exit 1
+        cmake --build "$release" -j2 --target mksetup >"$work_log" 2>&1 || {
+            tail -30 "$work_log"
+            exit 1
+        }
+        ;;
+esac
+[ -x "$WT_MKSETUP" ] || { say "no mksetup at $WT_MKSETUP"; exit 1; }
+export WT_MKSETUP
 
 # --- shared parts: a booted prefix to copy, the product's files -------------
 work=$(mktemp -d "${TMPDIR:-/tmp}/wt-run.XXXXXX")

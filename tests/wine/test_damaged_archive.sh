@@ -9,7 +9,9 @@ wt_setup damaged_archive
 
 setup_dir=$WINEPREFIX/drive_c/setup
 mkdir -p "$setup_dir"
-wt_make_installer "$setup_dir/setup.exe" "zip0=$WT_FIXTURES/a-damaged.zip"
+wt_make_installer "$WT_TMP/sound.exe"
+python3 "$WT_LIB_DIR/checks.py" damage "$WT_TMP/sound.exe" "$setup_dir/setup.exe" doc/readme.txt ||
+    wt_fail "cannot damage the archive"
 target_host=$(wt_hostpath "$WT_DEFAULT_DIR")
 
 wt_start "$setup_dir/setup.exe"
