@@ -390,7 +390,9 @@ int CmdProgress(const Selector& sel, int id) {
     return 0;
 }
 
-int CmdMessageBox(Selector sel, bool pressOk) {
+// Waits for a message box and prints its text; then presses the button
+// named (ok also takes the Cancel button of a box that has no OK).
+int CmdMessageBox(Selector sel, const WCHAR* press) {
     sel.messageBox = true;
     HWND box = WaitTopLevel(sel);
     if (!box) {
@@ -400,10 +402,23 @@ int CmdMessageBox(Selector sel, bool pressOk) {
     char text[kTextMax];
     GetText(FindControl(box, kMessageBoxTextId), text, sizeof text);
     PrintAnsiLine(text);
-    if (!pressOk) return 0;
-    HWND ok = FindControl(box, IDOK);
-    if (!ok) ok = FindControl(box, IDCANCEL);
-    return PostMessageA(ok, BM_CLICK, 0, 0) ? 0 : 1;
+    if (!press) return 0;
+    HWND button = NULL;
+    if (!wcscmp(press, L"ok")) {
+        button = FindControl(box, IDOK);
+        if (!button) button = FindControl(box, IDCANCEL);
+    } else if (!wcscmp(press, L"yes")) {
+        button = FindControl(box, IDYES);
+    } else if (!wcscmp(press, L"no")) {
+        button = FindControl(box, IDNO);
+    } else if (!wcscmp(press, L"cancel")) {
+        button = FindControl(box, IDCANCEL);
+    }
+    if (!button) {
+        Fail("the message box has no button '%ls'", press);
+        return 1;
+    }
+    return PostMessageA(button, BM_CLICK, 0, 0) ? 0 : 1;
 }
 
 // The window with the keyboard focus in the thread of a top-level window.
@@ -472,7 +487,7 @@ const char kUsage[] =
     "  click ID                     BM_CLICK on a button\n"
     "  command ID                   WM_COMMAND of the control to its parent\n"
     "  progress ID                  a progress bar's position\n"
-    "  msgbox [ok]                  wait for a message box, print its text, press OK\n"
+    "  msgbox [ok|yes|no|cancel]    wait for a message box, print its text, press a button\n"
     "  key esc|enter|altf4|sysclose|close\n"
     "  sleep SEC                    just wait (a program to run from a folder)\n"
     "  drive-type ROOT              GetDriveType of a root such as R:\\ (3 fixed, 4 network)\n";
@@ -515,8 +530,7 @@ int Run(const Args& args) {
     if (!wcscmp(cmd, L"wait-gone")) return CmdWaitGone(sel);
     if (!wcscmp(cmd, L"title")) return CmdTitle(sel, false);
     if (!wcscmp(cmd, L"title-hex")) return CmdTitle(sel, true);
-    if (!wcscmp(cmd, L"msgbox"))
-        return CmdMessageBox(sel, rest >= 1 && !wcscmp(args.values[i + 1], L"ok"));
+    if (!wcscmp(cmd, L"msgbox")) return CmdMessageBox(sel, rest >= 1 ? args.values[i + 1] : NULL);
     if (!wcscmp(cmd, L"key") && rest == 1) return CmdKey(sel, args.values[i + 1]);
     if (!wcscmp(cmd, L"drive-type") && rest == 1) {
         Print("%u\n", GetDriveTypeW(args.values[i + 1]));
