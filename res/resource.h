@@ -27,3 +27,7 @@
 
 // Both pages: the banner picture.
 #define IDC_PAGE_PICTURE 1026
+
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1)
+#endif

@@ -20,7 +20,7 @@ namespace {
 
 class RecordingShell : public ui::CStartupShell {
   public:
-    void MessageBox(const char* text) override { messages.push_back(text); }
+    void ShowMessage(const char* text) override { messages.push_back(text); }
     void RunWizard() override { ++wizardRuns; }
     std::vector<std::string> messages;
     int wizardRuns = 0;

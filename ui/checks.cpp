@@ -60,7 +60,7 @@ float GetFreeMegabytes(const char* path) {
 
 int CheckTargetDir(const char* dir, CWindowSystem& ws) {
     if (GetFreeMegabytes(dir) < kMinFreeMegabytes) {
-        ws.MessageBox(texts::kLowDiskSpace);
+        ws.ShowMessage(texts::kLowDiskSpace);
         return 0;
     }
     // An earlier installation left its marker; without it nothing of the
@@ -71,7 +71,7 @@ int CheckTargetDir(const char* dir, CWindowSystem& ws) {
     bool fits = n >= 0 && n < static_cast<int>(sizeof marker);
     if (fits && plat::GetPathKind(marker) == plat::kPathMissing) return 1;
     if (IsProgramRunningIn(dir)) {
-        ws.MessageBox(texts::kProgramRunning);
+        ws.ShowMessage(texts::kProgramRunning);
         return 0;
     }
     return 1;

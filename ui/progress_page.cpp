@@ -87,7 +87,7 @@ void CSetupProp3::ExitDialog_Install() {
     m_pWs->StopTimer(ui::kProgressTimer);
     m_pWs->ShowControl(ui::kProgressPageWindow, IDC_PROGRESS, false);
     m_pWs->SetControlText(ui::kProgressPageWindow, IDC_PROGRESS_LABEL, texts::kInstallFailedLabel);
-    m_pWs->MessageBox(texts::kInstallFailedBox);
+    m_pWs->ShowMessage(texts::kInstallFailedBox);
     m_pWs->StartTimer(ui::kAdvanceTimer, ui::kTimerPeriodMs);
 }
 

@@ -25,7 +25,7 @@ int RunStartup(const char* exePath, CSetupInfo& info, CStartupShell& shell) {
     // A damaged payload would give a wizard with missing names and pictures
     // and an installation bound to fail: say so and stop instead.
     if (!ReadPayload(exePath, info)) {
-        shell.MessageBox(texts::kPayloadDamaged);
+        shell.ShowMessage(texts::kPayloadDamaged);
         return 0;
     }
     PrepareDefaultDirectory(info.m_szInstallDir);

@@ -9,7 +9,7 @@ namespace ui {
 class CStartupShell {
   public:
     virtual ~CStartupShell() = default;
-    virtual void MessageBox(const char* text) = 0;
+    virtual void ShowMessage(const char* text) = 0;
     virtual void RunWizard() = 0;  // modal; returns when the wizard has ended
 };
 

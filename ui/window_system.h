@@ -51,7 +51,7 @@ class CWindowSystem {
     virtual void EndWizard(int result) = 0;
 
     // Modal, OK button only.
-    virtual void MessageBox(const char* text) = 0;
+    virtual void ShowMessage(const char* text) = 0;
 
     // The shell's folder chooser: fills path (kMaxPath bytes) and returns 1,
     // or returns 0 when the user cancels.

@@ -1,4 +1,6 @@
 #include <windows.h>
+// The seam's name, not the ANSI/wide macro of the system headers.
+#undef GetDriveType
 
 #include "platform/platform.h"
 

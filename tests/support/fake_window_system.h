@@ -50,8 +50,6 @@ class FakeWindowSystem : public ui::CWindowSystem {
     std::vector<std::string> messages;
     // Answers BrowseForFolder: fills the path, returns 0 for a cancel.
     std::function<int(char* path)> browse;
-    // Called from inside MessageBox, as a modal box would let the user act.
-    std::function<void(const std::string&)> onMessageBox;
 
     FakeControl& Control(int window, int id) { return controls[std::make_pair(window, id)]; }
 
@@ -107,10 +105,9 @@ class FakeWindowSystem : public ui::CWindowSystem {
         Record("end " + std::to_string(result));
         if (endResult == 0) endResult = result;
     }
-    void MessageBox(const char* text) override {
+    void ShowMessage(const char* text) override {
         Record(std::string("message ") + text);
         messages.push_back(text);
-        if (onMessageBox) onMessageBox(text);
     }
     int BrowseForFolder(const char* title, char* path) override {
         Record(std::string("browse ") + title);
