@@ -2,11 +2,13 @@
 // wizard run only for a payload that could be read.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
 
 #include "install/install_log.h"
+#include "payload/integrity.h"
 #include "payload/setup_info.h"
 #include "tests/support/test_support.h"
 #include "tools/mksetup/payload_writer.h"
@@ -80,21 +82,44 @@ TEST_F(StartupTest, EmptyDefaultDirectoryIsRemovedAndAFullOneKept) {
 }
 
 TEST_F(StartupTest, UnreadablePayloadIsToldAndNoWizardShown) {
+    enum Damage { kMissing, kDamagedPicture, kCutOff, kChangedByte };
     struct Case {
         const char* what;
-        bool damagedPicture;
+        Damage damage;
     };
-    for (const Case& c : {Case{"missing executable", false}, Case{"damaged picture", true}}) {
+    const Case cases[] = {{"missing executable", kMissing},
+                          {"damaged picture", kDamagedPicture},
+                          {"download cut off in an archive", kCutOff},
+                          {"a byte changed in an archive", kChangedByte}};
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         RecordingShell shell;
         CSetupInfo info;
         std::string exe = m_temp.Join("missing.exe");
-        if (c.damagedPicture) {
-            Payload payload;
-            payload.installDir = Ansi(m_temp.Join("Never"));
+        Payload payload;
+        payload.installDir = Ansi(m_temp.Join("Never"));
+        if (c.damage == kDamagedPicture) {
             // A stored block claiming more bytes than the item holds.
             payload.images[0] = {0x10, 0x00, 0x10, 0x00, 'B', 'M'};
             exe = WriteInstaller(payload);
+        } else if (c.damage == kCutOff) {
+            payload.archives[0] = Bytes(4096, 'Z');
+            exe = WriteInstaller(payload);
+            ASSERT_EQ(0, truncate(exe.c_str(), kPayloadOffset + 2048));
+        } else if (c.damage == kChangedByte) {
+            // Sound in its layout, with the builder's record behind it.
+            payload.archives[0] = Bytes(4096, 'Z');
+            Bytes image;
+            std::string error;
+            ASSERT_TRUE(MakeSetupImage(Bytes(), payload, &image, &error)) << error;
+            size_t payloadLength = image.size() - kPayloadOffset;
+            uint8_t record[kIntegrityRecordSize];
+            FormatIntegrityRecord(static_cast<uint32_t>(payloadLength),
+                                  Crc32(0, image.data() + kPayloadOffset, payloadLength), record);
+            image.insert(image.end(), record, record + sizeof record);
+            image[image.size() - sizeof record - 100] ^= 1;  // inside the first archive
+            exe = m_temp.Join("changed.exe");
+            testing_support::WriteHostFile(exe, image);
         }
         EXPECT_EQ(0, ui::RunStartup(Ansi(exe).c_str(), info, shell));
         EXPECT_EQ(0, shell.wizardRuns);

@@ -1,6 +1,7 @@
 #include "ui/startup.h"
 
 #include "install/install_log.h"
+#include "payload/integrity.h"
 #include "payload/setup_info.h"
 #include "platform/file_stream.h"
 #include "ui/texts.h"
@@ -12,6 +13,10 @@ int ReadPayload(const char* exePath, CSetupInfo& info) {
     exe.Open(exePath, CFileStream::kRead);
     exe.Seek(kPayloadOffset);
     int result = info.ReadHeader(exe);
+    // A cut-off or damaged download reads as a payload with empty fields;
+    // the record behind the payload tells it from a sound one, as a
+    // download checker would, before anything is shown.
+    if (result) result = CheckIntegrity(exe, PayloadEnd(info));
     exe.Close();
     return result;
 }

@@ -13,8 +13,8 @@ class CStartupShell {
     virtual void RunWizard() = 0;  // modal; returns when the wizard has ended
 };
 
-// Reads the payload at kPayloadOffset of the executable into info; the
-// reader's result: 1 when the whole payload was read.
+// Reads the payload at kPayloadOffset of the executable into info: 1 when
+// the whole payload was read and the file holds it undamaged.
 int ReadPayload(const char* exePath, CSetupInfo& info);
 
 // Removes the default directory when it is empty, else makes it when it is
