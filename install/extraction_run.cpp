@@ -24,8 +24,9 @@ void SetProgress(int position) {
 }
 
 void LogPathTooLong(const char* name) {
+    // The name may be cut in the log line; the path itself never is.
     char line[kLogLineBytes];
-    snprintf(line, sizeof line, "path too long: %s", name);
+    if (snprintf(line, sizeof line, "path too long: %s", name) < 0) return;
     WriteLog(line);
 }
 

@@ -12,7 +12,7 @@ PACKAGES=(
   zlib1g-dev libminizip-dev libgtest-dev libgmock-dev libbenchmark-dev
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 libz-mingw-w64-dev
   wine wine64 xvfb xauth xdotool imagemagick fonts-wqy-microhei locales
-  liblnk-utils unzip zip p7zip-full dpkg-dev python3 clang-format
+  liblnk-utils unzip zip p7zip-full dpkg-dev python3 clang-format time
   osslsigncode openssl
 )
 
