@@ -51,19 +51,25 @@ class CBitWriter {
     int m_nCount = 0;
 };
 
+// A match source waiting in a length class's queue: the bit count the parse
+// reaches with it, and the last position it reaches.
+struct CSource {
+    int32_t cost, reach, pos;
+};
+
 // Arrays for one block, kept from block to block of an item.
 struct CBlockWork {
     std::vector<int32_t> sa, rank, tmp, count, lcp;
     std::vector<int32_t> longest, source;  // longest earlier match at each position, and where
     std::vector<int32_t> cost, from;  // cheapest bit count up to each position, and its last step
-    std::vector<int32_t> queue[kLengthClasses];
+    std::vector<CSource> queue[kLengthClasses];
 
     void Reserve(int32_t n) {
         for (std::vector<int32_t>* v : {&sa, &rank, &tmp, &lcp, &longest, &source}) v->resize(n);
         count.resize(std::max(n, 256) + 1);
         cost.resize(n + 1);
         from.resize(n + 1);
-        for (std::vector<int32_t>& q : queue) q.resize(n + 1);
+        for (std::vector<CSource>& q : queue) q.resize(n + 1);
     }
 };
 
@@ -168,30 +174,35 @@ int32_t OptimalParse(int32_t n, CBlockWork& w) {
     int32_t* cost = w.cost.data();
     int32_t* from = w.from.data();
     const int32_t* longest = w.longest.data();
+    int32_t maxLongest = *std::max_element(longest, longest + n);
+    int classes = maxLongest >= 2 ? FloorLog2(maxLongest - 1) + 1 : 0;
     int32_t head[kLengthClasses] = {};
     int32_t tail[kLengthClasses] = {};
-    auto value = [&](int k, int32_t p) { return cost[p] + MatchBits(k, p); };
-    auto reach = [&](int k, int32_t p) { return p + std::min(ClassMaxLength(k), longest[p]); };
 
     cost[0] = 0;
     for (int32_t q = 1; q <= n; ++q) {
-        cost[q] = cost[q - 1] + kLiteralBits;
-        from[q] = q - 1;
-        for (int k = 0; k < kLengthClasses; ++k) {
+        int32_t best = cost[q - 1] + kLiteralBits;
+        int32_t bestFrom = q - 1;
+        for (int k = 0; k < classes; ++k) {
             int32_t p = q - ClassMinLength(k);
             if (p < 1) break;
-            int32_t* queue = w.queue[k].data();
+            CSource* queue = w.queue[k].data();
+            int32_t& h = head[k];
+            int32_t& t = tail[k];
             if (longest[p] >= ClassMinLength(k)) {
-                int32_t v = value(k, p);
-                while (tail[k] > head[k] && value(k, queue[tail[k] - 1]) >= v) --tail[k];
-                queue[tail[k]++] = p;
+                CSource source = {cost[p] + MatchBits(k, p),
+                                  p + std::min(ClassMaxLength(k), longest[p]), p};
+                while (t > h && queue[t - 1].cost >= source.cost) --t;
+                queue[t++] = source;
             }
-            while (tail[k] > head[k] && reach(k, queue[head[k]]) < q) ++head[k];
-            if (tail[k] > head[k] && value(k, queue[head[k]]) < cost[q]) {
-                cost[q] = value(k, queue[head[k]]);
-                from[q] = queue[head[k]];
+            while (t > h && queue[h].reach < q) ++h;
+            if (t > h && queue[h].cost < best) {
+                best = queue[h].cost;
+                bestFrom = queue[h].pos;
             }
         }
+        cost[q] = best;
+        from[q] = bestFrom;
     }
     return cost[n];
 }
