@@ -29,7 +29,11 @@ struct Options {
 };
 
 int UsageError(const char* what) {
-    fprintf(stderr, "mksetup install: %s\nusage: mksetup %s\n", what, kUsage);
+    fprintf(stderr,
+            "mksetup install: %s\nusage: mksetup %s\n"
+            "  the shortcuts go to DIR-Desktop and DIR-Programs unless --desktop and\n"
+            "  --programs name the folders that stand for the user's shell folders\n",
+            what, kUsage);
     return 2;
 }
 
@@ -235,9 +239,7 @@ int RunInstall(const std::vector<std::string>& args) {
 }
 
 const CommandRegistration kRegistration({"install", kUsage,
-                                         "install a setup image's product into a directory, as "
-                                         "the installer would (shortcuts go to DIR-Desktop and "
-                                         "DIR-Programs unless given)",
+                                         "install the product into DIR as the installer does",
                                          RunInstall});
 
 }  // namespace
