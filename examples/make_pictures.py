@@ -284,17 +284,25 @@ def progress(share, current_lines):
     return page_picture(lambda c: progress_ring(c, 96, 70, 44, share), 2, current_lines)
 
 
+def smoothstep(t):
+    t = max(0.0, min(1.0, t))
+    return t * t * (3 - 2 * t)
+
+
 def banner(light):
+    """The header: blue to teal, fading into the wizard's grey at the right,
+    so that it also sits well in a wizard wider than the picture."""
     c = Canvas(BANNER_W, BANNER_H, GREY)
-    start, end = (DEEP, TEAL) if not light else (BLUE, (120, 200, 196))
+    start, end = (DEEP, TEAL) if not light else (BLUE, (96, 190, 186))
+    fade_from = 0.6
 
     def color(x, y):
         t = x / BANNER_W
-        return mix(mix(start, BLUE, min(1, t * 1.8)), end, max(0, t - 0.5) / 0.5)
+        band = mix(mix(start, BLUE, min(1, t * 2.2)), end, max(0, t - 0.3) / (fade_from - 0.3)
+                   if t < fade_from else 1.0)
+        return mix(band, GREY, smoothstep((t - fade_from) / (1 - fade_from)))
     c.fill(color)
-    # A lighter band at the bottom edge leads into the wizard's grey rule.
-    c.paint(lambda x, y: BANNER_H - 3 - y, WHITE, (0, BANNER_H - 4, BANNER_W, BANNER_H), 0.25)
-    for cx, cy, r, a in ((430, -20, 70, 0.08), (480, 55, 40, 0.07), (370, 70, 30, 0.05)):
+    for cx, cy, r, a in ((250, -30, 80, 0.07), (300, 62, 34, 0.06)):
         c.paint(circle(cx, cy, r), WHITE, (cx - r, cy - r, cx + r, cy + r), a)
     cube(c, 34, 30, 36)
     x = word(c, "DEMO", 64, 20, 20, 3.2, WHITE)
