@@ -75,7 +75,7 @@ void CloseAndDeleteArchives(CUnzipper& u0, CUnzipper& u1, char tempPaths[2][kFie
 
 // Unpacks every entry of one archive; the progress counts the entries of
 // both archives, those before this one given by done.
-int UnpackAll(CUnzipper& unzipper, int which, int count, int done, int total) {
+int UnpackAll(CUnzipper& unzipper, int which, int count, int64_t done, int64_t total) {
     char line[kLogLineBytes];
     for (int i = 0; i < count; ++i) {
         if (!unzipper.UnzipFile(i)) {
@@ -85,7 +85,7 @@ int UnpackAll(CUnzipper& unzipper, int which, int count, int done, int total) {
         snprintf(line, sizeof line, which == 0 ? "count0_Setpos(%d/%d)" : "count1_Setpos(%d/%d)", i,
                  count);
         WriteLog(line);
-        SetProgress((done + i + 1) * kProgressScale / total);
+        SetProgress(static_cast<int>((done + i + 1) * kProgressScale / total));
     }
     return 1;
 }
@@ -122,7 +122,8 @@ int CSetupInfo::ExtraFileFromInfo(CFileStream& in) {
     CUnzipper u1(tempPaths[1]);
     u1.SetOutputFolder(m_szInstallDir);
     const int count1 = u1.GetFileCount();
-    const int total = count0 + count1;
+    // Wide enough for any two entry counts times the scale.
+    const int64_t total = static_cast<int64_t>(count0) + count1;
 
     if (!UnpackAll(u0, 0, count0, 0, total) || !UnpackAll(u1, 1, count1, count0, total)) {
         CloseAndDeleteArchives(u0, u1, tempPaths);

@@ -53,7 +53,7 @@ int CSetupInfo::WriteUninstaller(CFileStream& in, char linkPaths[kMaxShortcuts][
                                  const char* menuFolderPath) {
     char path[kFieldSize];
     if (!JoinPath(path, m_szInstallDir, kUninstallerName)) {
-        WriteLog("uninstoutfile path too long");
+        WriteLog("path too long: \xD0\xB6\xD4\xD8.exe");  // 卸载.exe
         return 0;
     }
     CFileStream out;
