@@ -21,7 +21,7 @@ void FormatWizardTitle(const CSetupInfo& info, char* title, int cap) {
 
 }  // namespace ui
 
-CSetupDlg::CSetupDlg(CSetupInfo* info, ui::CWindowSystem* ws) : m_pInfo(info), m_pWs(ws) {
+CSetupDlg::CSetupDlg(CSetupInfo* info, ui::CWindowSystem* ws) : m_pWs(ws) {
     m_pageDir.Attach(info, ws);
     m_pageProgress.Attach(this, info, ws);
 }

@@ -50,6 +50,5 @@ class CSetupDlg {
     void ShowProgressStep();
     void ShowFinishedStep();
 
-    CSetupInfo* m_pInfo;
     ui::CWindowSystem* m_pWs;
 };
