@@ -33,6 +33,12 @@ void Put32(Bytes& b, size_t p, uint32_t v) {
     for (int i = 0; i < 4; ++i) b[p + i] = uint8_t(v >> (8 * i));
 }
 
+void Replace(std::string& text, const std::string& from, const std::string& to) {
+    size_t at = text.find(from);
+    ASSERT_NE(at, std::string::npos) << from;
+    text.replace(at, from.size(), to);
+}
+
 // A BMP as paint programs save it: 24 bits, bottom-up, rows padded to 4 bytes.
 Bytes Bmp(int width, int height, uint32_t seed) {
     uint32_t row = (uint32_t(width) * 3 + 3) & ~3u;
@@ -309,6 +315,55 @@ TEST_F(MksetupBuildTest, BuildsAreByteIdentical) {
     EXPECT_EQ(BuildImage(elsewhere), first);
 }
 
+TEST_F(MksetupBuildTest, ManifestAsWindowsEditorsWriteIt) {
+    // Byte order mark, CR LF, any case in names, quoted values: the same installer.
+    Bytes plain = BuildImage(Options());
+    std::string text = "\xEF\xBB\xBF";
+    for (char c : std::string(kManifest))
+        text += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    Replace(text, "[Product]", "[PRODUCT]");
+    Replace(text, "Version = 2.1", "version=\"2.1\"");
+    Replace(text, "Archive1 = main", "  archive1   =   main  ");
+    WriteHostFile(Path("product.ini"), text);
+    EXPECT_EQ(BuildImage(Options()), plain);
+}
+
+TEST_F(MksetupBuildTest, OurUninstallerIsTakenBesideTheStubOrFromItsBuildTree) {
+    std::string manifest = kManifest;
+    Replace(manifest, "[Uninstaller]\nProgram = uninst.exe\n", "");
+    const std::string program = "MZ" + NoiseBytes(1000, 11);
+    for (const char* where : {"app/uninst.exe", "uninstaller/uninst.exe"}) {
+        SCOPED_TRACE(where);
+        TempDir tree;  // as build/windows-x86 lays them out
+        fs::create_directories(tree.Join("app"));
+        fs::create_directories(tree.Join("uninstaller"));
+        WriteHostFile(tree.Join("app/setup.exe"), ReadHostFile(Path("stub.exe")));
+        WriteHostFile(tree.Join(where), program);
+        WriteHostFile(Path("product.ini"), manifest);
+        BuildOptions options = Options();
+        options.stubPath = tree.Join("app/setup.exe");
+        Payload payload;
+        PayloadLayout layout;
+        Parse(BuildImage(options), &payload, &layout);
+        Bytes decoded;
+        std::string error;
+        ASSERT_TRUE(DecodeItem(payload.uninstaller.data(), payload.uninstaller.size(), 1 << 20,
+                               &decoded, &error))
+            << error;
+        EXPECT_EQ(decoded, Bytes(program.begin(), program.end()));
+    }
+    // Neither: the message names the places looked at.
+    fs::remove(Path("uninst.exe"));
+    Diagnostics diagnostics(false);
+    Bytes image;
+    EXPECT_FALSE(BuildSetupImage(Options(), &diagnostics, &image));
+    ASSERT_EQ(diagnostics.Count(), 1u);
+    EXPECT_NE(
+        diagnostics.Messages()[0].find("uninst.exe not found (looked at " + Path("uninst.exe")),
+        std::string::npos)
+        << diagnostics.Messages()[0];
+}
+
 // --- Bad inputs ----------------------------------------------------------------
 
 struct BadInput {
@@ -318,12 +373,6 @@ struct BadInput {
     const char* where;      // with lineStart null: what the message starts with
     const char* expected;   // in the message
 };
-
-void Replace(std::string& text, const std::string& from, const std::string& to) {
-    size_t at = text.find(from);
-    ASSERT_NE(at, std::string::npos) << from;
-    text.replace(at, from.size(), to);
-}
 
 Bytes ZipWithName(const std::string& dir, const std::string& name) {
     WriteHostFile(dir + "/payload.txt", std::string("x"));
