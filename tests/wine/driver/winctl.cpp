@@ -85,8 +85,8 @@ void WideToAnsi(const WCHAR* wide, char* ansi, int ansiSize) {
 bool GetText(HWND hwnd, char* text, int size) {
     DWORD_PTR length = 0;
     text[0] = 0;
-    if (!SendMessageTimeoutA(hwnd, WM_GETTEXT, (WPARAM)size, (LPARAM)text, SMTO_ABORTIFHUNG,
-                             kSendTimeoutMs, &length))
+    if (!hwnd || !SendMessageTimeoutA(hwnd, WM_GETTEXT, (WPARAM)size, (LPARAM)text, SMTO_NORMAL,
+                                      kSendTimeoutMs, &length))
         return false;
     text[length < (DWORD_PTR)size ? length : (DWORD_PTR)size - 1] = 0;
     return true;
@@ -134,7 +134,7 @@ struct Selector {
 bool IsMessageBox(HWND hwnd) {
     HWND text = FindControl(hwnd, kMessageBoxTextId);
     return text && ClassIs(text, "Static") &&
-           (FindControl(hwnd, IDOK) || FindControl(hwnd, IDCANCEL));
+           (FindControl(hwnd, IDOK) || FindControl(hwnd, IDCANCEL) || FindControl(hwnd, IDYES));
 }
 
 bool Matches(HWND hwnd, const Selector& sel) {
@@ -353,7 +353,7 @@ int CmdSetText(const Selector& sel, int id, const WCHAR* wide) {
     char text[kTextMax];
     WideToAnsi(wide, text, sizeof text);
     DWORD_PTR result = 0;
-    if (!SendMessageTimeoutA(control, WM_SETTEXT, 0, (LPARAM)text, SMTO_ABORTIFHUNG, kSendTimeoutMs,
+    if (!SendMessageTimeoutA(control, WM_SETTEXT, 0, (LPARAM)text, SMTO_NORMAL, kSendTimeoutMs,
                              &result) ||
         !result) {
         Fail("control %d refused the text", id);
@@ -382,7 +382,7 @@ int CmdProgress(const Selector& sel, int id) {
     HWND control = ControlOrFail(sel, id);
     if (!control) return 1;
     DWORD_PTR pos = 0;
-    if (!SendMessageTimeoutA(control, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &pos)) {
+    if (!SendMessageTimeoutA(control, PBM_GETPOS, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &pos)) {
         Fail("control %d does not answer", id);
         return 1;
     }
@@ -465,7 +465,10 @@ int CmdTitle(const Selector& sel, bool hex) {
         return 1;
     }
     char title[kTextMax];
-    GetText(top, title, sizeof title);
+    if (!GetText(top, title, sizeof title)) {
+        Fail("the window does not answer");
+        return 1;
+    }
     if (!hex) {
         PrintAnsiLine(title);
         return 0;
