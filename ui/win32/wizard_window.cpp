@@ -10,7 +10,8 @@ namespace {
 // The worker's requests reach the progress page as this message.
 const UINT kWorkerRequestMessage = WM_APP + 1;
 
-const COLORREF kBackground = RGB(0xEB, 0xEB, 0xEB);
+// Red, green and blue alike, so the same in COLORREF order.
+const COLORREF kBackground = ui::kBackgroundColor;
 
 // The dialog's object, stored with its window when the window is created.
 template <typename T>
