@@ -12,10 +12,11 @@
       every line is "HH:MM:SS:mmmm  message" with CRLF, and the messages are
       exactly LINE... in order; an --unordered line occurs once, anywhere
       after the line before it in the argument list
-  checks.py damage SETUP_EXE OUT_EXE ENTRY
+  checks.py damage SETUP_EXE OUT_EXE ENTRY [download]
       a copy of the installer whose first archive has ENTRY (a deflated
       entry) damaged so that it cannot inflate, with the integrity record
-      made to match again: an archive that was damaged before it was packed
+      made to match again: an archive that was damaged before it was packed;
+      with "download", the record is left as it was: a damaged download
 
 Prints what differs and exits 1 on a mismatch.
 """
@@ -151,7 +152,7 @@ def segments(data):
     return found, at
 
 
-def damage(setup, out, entry):
+def damage(setup, out, entry, fix_record):
     data = bytearray(open(setup, 'rb').read())
     zip_at, zip_size = segments(data)[0][0]
     at = data.find(b'PK\x03\x04', zip_at, zip_at + zip_size)
@@ -166,7 +167,7 @@ def damage(setup, out, entry):
     else:
         fail('no deflated entry %s in the first archive' % entry)
     _, end = segments(data)
-    if data[end:end + 8] == b'SETUPCRC':
+    if fix_record and data[end:end + 8] == b'SETUPCRC':
         crc = zlib.crc32(bytes(data[PAYLOAD_OFFSET:end]))
         struct.pack_into('<I', data, end + 16, crc)
     open(out, 'wb').write(data)
@@ -177,8 +178,8 @@ def main(argv):
         check_tree(argv[2], argv[3:])
     elif len(argv) >= 7 and argv[1] == 'record':
         check_record(argv[2], argv[3], argv[4], argv[5], argv[6], argv[7:])
-    elif len(argv) == 5 and argv[1] == 'damage':
-        damage(argv[2], argv[3], argv[4])
+    elif len(argv) in (5, 6) and argv[1] == 'damage':
+        damage(argv[2], argv[3], argv[4], len(argv) == 5 or argv[5] != 'download')
     elif len(argv) >= 3 and argv[1] == 'log':
         check_log(argv[2], argv[3:])
     else:

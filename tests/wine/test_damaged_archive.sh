@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # An archive with a damaged entry: the installation fails with the label
 # "安装失败　　　　" and the message box "安装失败!", and after OK the wizard
-# closes by itself, without ever showing "完成".
+# closes by itself, without ever showing "完成". A download damaged or cut
+# off after it was built is refused before the wizard shows.
 set -euo pipefail
 . "$(dirname "$0")/lib.sh"
 wt_need_setup
@@ -50,4 +51,20 @@ python3 "$WT_LIB_DIR/checks.py" log "${logs[0]}" \
     "ExtraFileFromInfo begin" "${counts[@]}" "unziper0 UnzipFile Failed" \
     "Thread ExtraFileFromInfo Error" "ExitDialog_Install failed" \
     "Instal Btn" "Finish Install" || wt_fail "log differs"
+
+# --- damaged after building: the integrity record no longer matches ------
+python3 "$WT_LIB_DIR/checks.py" damage "$WT_TMP/sound.exe" "$setup_dir/download.exe" \
+    doc/readme.txt download || wt_fail "cannot damage the download"
+head -c -5000 "$WT_TMP/sound.exe" >"$setup_dir/cut.exe"
+for exe in download cut; do
+    wt_start "$setup_dir/$exe.exe"
+    pid=$WT_PID
+    box=$(wt_ctl --timeout 30 --title "$exe" msgbox) || wt_fail "no message box ($exe)"
+    wt_expect_eq "message ($exe)" "安装程序已损坏，无法读取安装数据!" "$box"
+    wt_shot "refused-$exe"
+    wt_ctl --timeout 1 wait-control 1036 >/dev/null 2>&1 &&
+        wt_fail "the wizard showed for a damaged installer ($exe)"
+    wt_ctl_ok --title "$exe" msgbox ok >/dev/null
+    wt_wait_exit "$pid" 20 || wt_fail "the installer did not end after the message ($exe)"
+done
 wt_log "ok"
