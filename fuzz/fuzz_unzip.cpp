@@ -147,6 +147,10 @@ void Unpack(const std::string& archive, const std::string& out) {
     int count = zip.GetFileCount();
     if (count > 512) count = 512;  // the end record may claim far more than is there
     for (int i = 0; i < count; ++i) {
+        // Past the last entry that can be reached every call would walk the
+        // damaged directory again from the start; the installer stops at the
+        // first failure anyway.
+        if (!zip.GotoFile(i)) break;
         zip.UnzipFile(i);
         if (i < 8) zip.UnzipFile(i, out.c_str(), true);
     }
