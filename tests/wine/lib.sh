@@ -199,6 +199,16 @@ wt_ctl() {
 # wt_ctl_ok ARGS...: wt_ctl, failing the test when it fails.
 wt_ctl_ok() { wt_ctl "$@" || wt_fail "winctl $*"; }
 
+# wt_key TITLE KEY: a real key press (xdotool) into the window whose title
+# contains TITLE; without a window manager the focus must be set directly.
+wt_key() {
+    local win
+    win=$(timeout 10 xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1)
+    [ -n "$win" ] || wt_fail "no X window named $1"
+    timeout 10 xdotool windowfocus --sync "$win" || wt_fail "cannot focus the window $1"
+    timeout 10 xdotool key --window "$win" "$2" || wt_fail "cannot press $2"
+}
+
 # wt_shot NAME: the whole screen into the scenario's screenshot folder.
 wt_shot() {
     WT_SHOT_NO=$((WT_SHOT_NO + 1))

@@ -28,7 +28,8 @@ sleep 0.5
 wt_shot step0-confirm
 
 # --- step 1: the directory page --------------------------------------------
-wt_ctl_ok "${sel[@]}" click 1036
+# The Enter key presses the default button, as a user would.
+wt_key "$WT_PRODUCT" Return
 wt_ctl_ok "${sel[@]}" wait-control 1000 visible
 wt_ctl_ok "${sel[@]}" wait-control 1036 visible enabled "text=下一步"
 wt_ctl_ok "${sel[@]}" wait-control 1041 visible enabled "text=上一步"
