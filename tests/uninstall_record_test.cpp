@@ -10,6 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "payload/setup_info.h"
+#include "platform/file_stream.h"
+#include "tests/support/test_support.h"
+#include "tools/mksetup/lz_encoder.h"
+
 namespace {
 
 using Bytes = std::vector<uint8_t>;
@@ -297,6 +302,45 @@ TEST(UninstallRecordInImage, RefusesFilesWithoutAWholeRecord) {
         uninstall::UninstallRecord r;
         EXPECT_EQ(0, ReadRecordFile(cut, &r)) << "cut at " << n;
     }
+}
+
+// The contract between the two programs: the file the installer writes is
+// the file the uninstaller reads.
+TEST(UninstallRecordInImage, ReadsWhatTheInstallerWrites) {
+    testing_support::TempDir dir;
+    Bytes program = Image(ImageSpec());
+    std::vector<uint8_t> packed = LzEncode(program.data(), program.size());
+    Bytes setup(100, 'S');
+    setup.insert(setup.end(), packed.begin(), packed.end());
+    testing_support::WriteHostFile(dir.Join("setup.exe"), setup);
+
+    CSetupInfo info;
+    strcpy(info.m_szInstallDir, testing_support::Ansi(dir.path()).c_str());
+    strcpy(info.m_szProductName, kProduct.c_str());
+    strcpy(info.m_szVersion, "2.1");
+    info.m_nShortcuts = 3;
+    info.m_Uninstaller.position = 100;
+    info.m_Uninstaller.size = static_cast<int32_t>(packed.size());
+    char links[kMaxShortcuts][kFieldSize] = {};
+    strcpy(links[0], kDesktopLink.c_str());  // links[1]: an entry that was skipped
+    strcpy(links[2], (kMenu + "\\a.lnk").c_str());
+    {
+        CFileStream in(testing_support::Ansi(dir.Join("setup.exe")).c_str(), CFileStream::kRead);
+        ASSERT_EQ(1, info.WriteUninstaller(in, links, kMenu.c_str()));
+    }
+
+    Bytes written =
+        testing_support::ReadHostFile(dir.Join("\xE5\x8D\xB8\xE8\xBD\xBD.exe"));  // 卸载.exe
+    ASSERT_GT(written.size(), program.size());
+    uninstall::UninstallRecord r;
+    ASSERT_EQ(1, ReadRecordFile(written, &r));
+    EXPECT_EQ(kProduct, r.productName);
+    EXPECT_STREQ("2.1", r.version);
+    ASSERT_EQ(3, r.linkCount);
+    EXPECT_EQ(kDesktopLink, r.linkPaths[0]);
+    EXPECT_STREQ("", r.linkPaths[1]);
+    EXPECT_EQ(kMenu + "\\a.lnk", r.linkPaths[2]);
+    EXPECT_EQ(kMenu, r.menuFolder);
 }
 
 }  // namespace
