@@ -58,6 +58,7 @@ class ArchiveTester {
         : m_issues(issues), m_summary(summary) {}
 
     void Run(const uint8_t* data, size_t size) {
+        m_size = size;
         MemoryFile file = {data, size, 0};
         zlib_filefunc_def io;
         io.zopen_file = MemOpen;
@@ -87,7 +88,9 @@ class ArchiveTester {
     }
 
   private:
-    void Issue(uint64_t offset, const std::string& what) { m_issues->push_back({offset, what}); }
+    void Issue(uint64_t offset, const std::string& what) {
+        m_issues->push_back({offset < m_size ? offset : m_size, what});
+    }
 
     void TestCurrentEntry(unzFile zip) {
         uint64_t where = unzGetOffset64(zip);  // its central directory record
@@ -133,7 +136,10 @@ class ArchiveTester {
                              "directory");
             return;
         }
+        // Where the entry's data starts, by its local header; a damaged
+        // header may place it outside the archive: then its directory record.
         uint64_t dataAt = unzGetCurrentFileZStreamPos64(zip);
+        if (dataAt >= m_size) dataAt = where;
         uint8_t buffer[65536];
         uint64_t total = 0;
         uLong crc = crc32(0, nullptr, 0);
@@ -160,6 +166,7 @@ class ArchiveTester {
 
     std::vector<ZipIssue>* m_issues;
     ZipSummary* m_summary;
+    uint64_t m_size = 0;
 };
 
 }  // namespace
