@@ -3,7 +3,7 @@
 # file system: wall time and peak memory, paired in one run (the order
 # alternates), medians over the repetitions.
 #
-#   bench/install_vs_unzip.sh [REPETITIONS]      (default 7)
+#   bench/install_vs_unzip.sh [REPETITIONS]      (default 9)
 #
 # Environment: BUILD (default build/release; configured with the release
 # preset and mksetup built when missing), WORK (a scratch directory; default a
@@ -12,7 +12,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-reps=${1:-7}
+reps=${1:-9}
 build=${BUILD:-build/release}
 mksetup=$build/tools/mksetup/mksetup
 if [ ! -x "$mksetup" ]; then
@@ -129,9 +129,9 @@ EOF
 fi
 
 # --- Paired runs -------------------------------------------------------------------
-timed() {  # label command...: appends "seconds kilobytes" to $work/<label>.txt
+timed() {  # label command...: appends "wall KB user sys" to $work/<label>.txt
   local label=$1; shift
-  /usr/bin/time -f '%e %M' -o "$work/time.out" "$@" >/dev/null 2>"$work/$label.err" \
+  /usr/bin/time -f '%e %M %U %S' -o "$work/time.out" "$@" >/dev/null 2>"$work/$label.err" \
     || { echo "$label failed:" >&2; cat "$work/$label.err" >&2; exit 1; }
   tail -1 "$work/time.out" >>"$work/$label.txt"
 }
@@ -146,6 +146,7 @@ run_unzip() {
 }
 
 rm -f "$work/install.txt" "$work/unzip.txt"
+load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 run_install; run_unzip  # warm the page cache; not counted
 rm -f "$work/install.txt" "$work/unzip.txt"
 for i in $(seq 1 "$reps"); do
@@ -161,13 +162,20 @@ cmp -s <(files "$work/out-install") <(files "$work/out-unzip") || echo "warning:
 median() { sort -n | awk '{a[NR]=$1} END {print (NR%2) ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2}'; }
 it=$(cut -d' ' -f1 "$work/install.txt" | median)
 ut=$(cut -d' ' -f1 "$work/unzip.txt" | median)
-im=$(cut -d' ' -f2 "$work/install.txt" | median)
-um=$(cut -d' ' -f2 "$work/unzip.txt" | median)
+im=$(cut -d' ' -f2 "$work/install.txt" | sort -n | tail -1)  # peak: the largest of all runs
+um=$(cut -d' ' -f2 "$work/unzip.txt" | sort -n | tail -1)
+# CPU time (user + system) varies far less than wall time on a busy machine.
+ic=$(awk '{print $3 + $4}' "$work/install.txt" | median)
+uc=$(awk '{print $3 + $4}' "$work/unzip.txt" | median)
 ratio=$(awk -v a="$it" -v b="$ut" 'BEGIN {printf "%.3f", a / b}')
-printf 'repetitions            %d (paired, alternating order)\n' "$reps"
-printf 'mksetup install        %.2f s wall (median), peak RSS %d KB\n' "$it" "$im"
-printf 'unzip -q (2 archives)  %.2f s wall (median), peak RSS %d KB\n' "$ut" "$um"
-printf 'time ratio             %s (goal <= 1.15)\n' "$ratio"
+printf 'repetitions            %d (paired, alternating order); load average %s before, %s after\n' \
+  "$reps" "$load_before" "$(cut -d' ' -f1-3 /proc/loadavg)"
+printf 'mksetup install        %.2f s wall, %.2f s CPU (medians), peak RSS %d KB\n' "$it" "$ic" "$im"
+printf 'unzip -q (2 archives)  %.2f s wall, %.2f s CPU (medians), peak RSS %d KB\n' "$ut" "$uc" "$um"
+printf 'wall-time ratio        %s (goal <= 1.15); CPU-time ratio %s\n' "$ratio" \
+  "$(awk -v a="$ic" -v b="$uc" 'BEGIN {printf "%.3f", a / b}')"
+printf 'all runs (wall s, KB, user s, sys s): install: %s | unzip: %s\n' \
+  "$(paste -sd, "$work/install.txt")" "$(paste -sd, "$work/unzip.txt")"
 awk -v r="$ratio" -v m="$im" 'BEGIN {
   printf "time goal              %s\n", (r <= 1.15) ? "met" : "NOT met";
   printf "memory goal            %s (%d KB <= 16384 KB)\n", (m <= 16384) ? "met" : "NOT met", m }'
