@@ -115,7 +115,9 @@ class SetupBuilder {
 
     std::string HostPath(const ManifestSetting& s) const {
         // Windows packagers write '\'; on the build host it separates folders too.
-        return ManifestRelativePath(m_manifest, Replaced(s.value, '\\', '/'));
+        std::string path = Replaced(s.value, '\\', '/');
+        while (path.size() > 1 && path.back() == '/') path.pop_back();
+        return ManifestRelativePath(m_manifest, path);
     }
 
     // --- Texts -----------------------------------------------------------------
