@@ -37,24 +37,21 @@ void LogUnresolvedFolder(int csidl) {
 }
 
 // The archive's bytes, copied from the executable through one buffer into a
-// new file. 0 when the file does not end up holding all of them: a short copy
-// would only show later as missing product files, or not at all.
-int CopySegmentToFile(CFileStream& in, const ArchiveSegment& segment, const char* path,
-                      const char** failure) {
+// new file. The log line when the file does not end up holding all of them
+// (a short copy would only show later as missing product files, or not at
+// all); null when it does.
+const char* CopySegmentToFile(CFileStream& in, const ArchiveSegment& segment, const char* path) {
     CFileStream out;
-    if (!out.Open(path, CFileStream::kWrite)) {
-        *failure = "tmpfile can't open";
-        return 0;
-    }
-    *failure = "tmpfile write failed";
-    if (segment.size > 0 && !in.Seek(segment.position)) return 0;
+    if (!out.Open(path, CFileStream::kWrite)) return "tmpfile can't open";
+    const char* const kShort = "tmpfile write failed";
+    if (segment.size > 0 && !in.Seek(segment.position)) return kShort;
     char buffer[kCopyChunk];
     for (int32_t left = segment.size; left > 0;) {
         const size_t n = static_cast<size_t>(left > kCopyChunk ? kCopyChunk : left);
-        if (in.Read(buffer, n) != n || out.Write(buffer, n) != n) return 0;
+        if (in.Read(buffer, n) != n || out.Write(buffer, n) != n) return kShort;
         left -= static_cast<int32_t>(n);
     }
-    return out.Close() ? 1 : 0;
+    return out.Close() ? nullptr : kShort;
 }
 
 // The folder's path into out; 0, with out empty, when the shell cannot say.
@@ -95,6 +92,114 @@ int32_t ShortcutsToMake(int32_t count) {
     return count > kMaxShortcuts ? kMaxShortcuts : count;
 }
 
+// Both archives out of the executable into their temporary files. 0 when
+// either cannot be made whole; what was copied is deleted then.
+int CopyArchivesOut(CSetupInfo& info, CFileStream& in, char tempPaths[2][kFieldSize]) {
+    for (int k = 0; k < 2; ++k) {
+        if (!JoinPath(tempPaths[k], info.m_szInstallDir, kTempArchiveNames[k])) {
+            LogPathTooLong(kTempArchiveNames[k]);
+            return 0;
+        }
+        if (!info.CreateParentFolder(tempPaths[k])) return 0;
+        if (const char* failure = CopySegmentToFile(in, info.m_Archives[k], tempPaths[k])) {
+            WriteLog(failure);
+            for (int j = 0; j <= k; ++j) plat::DeleteOneFile(tempPaths[j]);
+            return 0;
+        }
+    }
+    return 1;
+}
+
+// Every entry of both archives into the installation directory, moving the
+// bar; the temporary archives are gone afterwards, whatever the outcome.
+int UnpackArchives(CSetupInfo& info, char tempPaths[2][kFieldSize], int64_t* total) {
+    CUnzipper u0(tempPaths[0]);
+    u0.SetOutputFolder(info.m_szInstallDir);
+    const int count0 = u0.GetFileCount();
+    CUnzipper u1(tempPaths[1]);
+    u1.SetOutputFolder(info.m_szInstallDir);
+    const int count1 = u1.GetFileCount();
+    // Wide enough for any two entry counts times the scale.
+    *total = static_cast<int64_t>(count0) + count1;
+
+    const int unpacked =
+        UnpackAll(u0, 0, count0, 0, *total) && UnpackAll(u1, 1, count1, count0, *total);
+    CloseAndDeleteArchives(u0, u1, tempPaths);
+    return unpacked;
+}
+
+// The Programs-menu folder, made. Unresolved, it stays empty in the record
+// and no shortcut goes into it. 0 when its path does not fit.
+int MakeMenuFolder(CSetupInfo& info, char menuFolderPath[kFieldSize]) {
+    menuFolderPath[0] = '\0';
+    char programs[kFieldSize];
+    if (!ResolveSpecialFolder(info, programs, plat::kFolderPrograms)) return 1;
+    if (!JoinPath(menuFolderPath, programs, info.m_szMenuFolder)) {
+        LogPathTooLong(info.m_szMenuFolder);
+        return 0;
+    }
+    info.CreateFolder(menuFolderPath);
+    return 1;
+}
+
+enum LinkPathResult { kNoLink, kLinkComposed, kLinkTooLong };
+
+// Where the entry's shortcut file goes: on the desktop, or in the
+// Programs-menu folder (composed afresh); nowhere for any other location or
+// a folder the shell cannot resolve.
+LinkPathResult ComposeLinkPath(CSetupInfo& info, const ShortcutEntry& e, char link[kFieldSize]) {
+    if (e.location == kOnDesktop) {
+        if (!ResolveSpecialFolder(info, link, plat::kFolderDesktop)) return kNoLink;
+    } else if (e.location == kInProgramsMenu) {
+        if (!ResolveSpecialFolder(info, link, plat::kFolderPrograms)) return kNoLink;
+        if (!JoinPath(link, link, info.m_szMenuFolder)) {
+            LogPathTooLong(info.m_szMenuFolder);
+            return kLinkTooLong;
+        }
+    } else {
+        return kNoLink;
+    }
+    if (!JoinPath(link, link, e.linkName)) {
+        LogPathTooLong(e.linkName);
+        return kLinkTooLong;
+    }
+    return kLinkComposed;
+}
+
+// The target in the installation directory (the uninstaller when the entry
+// names none), and the icon (the target's when the entry names none).
+int ComposeTargetAndIcon(const CSetupInfo& info, const ShortcutEntry& e, char target[kFieldSize],
+                         char icon[kFieldSize]) {
+    const char* targetName = e.target[0] ? e.target : kUninstallerName;
+    if (!JoinPath(target, info.m_szInstallDir, targetName)) {
+        LogPathTooLong(targetName);
+        return 0;
+    }
+    if (e.icon[0] ? !JoinPath(icon, info.m_szInstallDir, e.icon) : !CopyPath(icon, target)) {
+        LogPathTooLong(e.icon);
+        return 0;
+    }
+    return 1;
+}
+
+// One shortcut per entry that has a place; slot i gets the path of entry
+// i's file. A slot of an entry without a shortcut stays empty, so that the
+// record always lists one path per entry and the uninstaller passes over it.
+int MakeShortcuts(CSetupInfo& info, char linkPaths[kMaxShortcuts][kFieldSize]) {
+    memset(linkPaths, 0, kMaxShortcuts * kFieldSize);
+    const int32_t shortcuts = ShortcutsToMake(info.m_nShortcuts);
+    for (int32_t i = 0; i < shortcuts; ++i) {
+        const ShortcutEntry& e = info.m_Shortcuts[i];
+        char link[kFieldSize], target[kFieldSize], icon[kFieldSize];
+        const LinkPathResult where = ComposeLinkPath(info, e, link);
+        if (where == kNoLink) continue;
+        if (where == kLinkTooLong || !ComposeTargetAndIcon(info, e, target, icon)) return 0;
+        info.CreateShortcut(link, target, icon);
+        CopyPath(linkPaths[i], link);
+    }
+    return 1;
+}
+
 }  // namespace
 
 int CSetupInfo::ExtraFileFromInfo(CFileStream& in) {
@@ -102,85 +207,13 @@ int CSetupInfo::ExtraFileFromInfo(CFileStream& in) {
     if (!CreateFolder(m_szInstallDir)) return 0;
 
     char tempPaths[2][kFieldSize];
-    for (int k = 0; k < 2; ++k) {
-        if (!JoinPath(tempPaths[k], m_szInstallDir, kTempArchiveNames[k])) {
-            LogPathTooLong(kTempArchiveNames[k]);
-            return 0;
-        }
-        if (!CreateParentFolder(tempPaths[k])) return 0;
-        const char* failure;
-        if (!CopySegmentToFile(in, m_Archives[k], tempPaths[k], &failure)) {
-            WriteLog(failure);
-            for (int j = 0; j <= k; ++j) plat::DeleteOneFile(tempPaths[j]);
-            return 0;
-        }
-    }
-
-    CUnzipper u0(tempPaths[0]);
-    u0.SetOutputFolder(m_szInstallDir);
-    const int count0 = u0.GetFileCount();
-    CUnzipper u1(tempPaths[1]);
-    u1.SetOutputFolder(m_szInstallDir);
-    const int count1 = u1.GetFileCount();
-    // Wide enough for any two entry counts times the scale.
-    const int64_t total = static_cast<int64_t>(count0) + count1;
-
-    if (!UnpackAll(u0, 0, count0, 0, total) || !UnpackAll(u1, 1, count1, count0, total)) {
-        CloseAndDeleteArchives(u0, u1, tempPaths);
+    int64_t total = 0;
+    if (!CopyArchivesOut(*this, in, tempPaths) || !UnpackArchives(*this, tempPaths, &total))
         return 0;
-    }
-    CloseAndDeleteArchives(u0, u1, tempPaths);
 
-    // The Programs-menu folder. Unresolved, it stays empty in the record and
-    // no shortcut goes into it.
-    char programs[kFieldSize];
-    char menuFolderPath[kFieldSize] = "";
-    if (ResolveSpecialFolder(*this, programs, plat::kFolderPrograms)) {
-        if (!JoinPath(menuFolderPath, programs, m_szMenuFolder)) {
-            LogPathTooLong(m_szMenuFolder);
-            return 0;
-        }
-        CreateFolder(menuFolderPath);
-    }
-
-    // A slot of an entry that gets no shortcut stays empty, so that the record
-    // always lists one path per entry and the uninstaller passes over it.
+    char menuFolderPath[kFieldSize];
     char linkPaths[kMaxShortcuts][kFieldSize];
-    memset(linkPaths, 0, sizeof linkPaths);
-    const int32_t shortcuts = ShortcutsToMake(m_nShortcuts);
-    for (int32_t i = 0; i < shortcuts; ++i) {
-        const ShortcutEntry& e = m_Shortcuts[i];
-        char link[kFieldSize];
-        if (e.location == kOnDesktop) {
-            if (!ResolveSpecialFolder(*this, link, plat::kFolderDesktop)) continue;
-        } else if (e.location == kInProgramsMenu) {
-            if (!ResolveSpecialFolder(*this, link, plat::kFolderPrograms)) continue;
-            if (!JoinPath(link, link, m_szMenuFolder)) {
-                LogPathTooLong(m_szMenuFolder);
-                return 0;
-            }
-        } else {
-            continue;
-        }
-        if (!JoinPath(link, link, e.linkName)) {
-            LogPathTooLong(e.linkName);
-            return 0;
-        }
-
-        char target[kFieldSize], icon[kFieldSize];
-        const char* targetName = e.target[0] ? e.target : kUninstallerName;
-        if (!JoinPath(target, m_szInstallDir, targetName)) {
-            LogPathTooLong(targetName);
-            return 0;
-        }
-        if (e.icon[0] ? !JoinPath(icon, m_szInstallDir, e.icon) : !CopyPath(icon, target)) {
-            LogPathTooLong(e.icon);
-            return 0;
-        }
-        CreateShortcut(link, target, icon);
-        CopyPath(linkPaths[i], link);
-    }
-
+    if (!MakeMenuFolder(*this, menuFolderPath) || !MakeShortcuts(*this, linkPaths)) return 0;
     if (!WriteUninstaller(in, linkPaths, menuFolderPath)) return 0;
 
     // With no entry at all the bar never moved, and the page that follows
