@@ -5,7 +5,7 @@
 #
 #   tests/wine/run_all.sh [NAME...]      NAME: harness, happy_path, ... (default: all)
 #
-# Uses the windows-x64 build in WT_BUILD (default build/windows-x64) and
+# Each test may take WT_TEST_TIMEOUT seconds (300). Uses the windows-x64 build in WT_BUILD (default build/windows-x64) and
 # mksetup in WT_MKSETUP (default build/release/tools/mksetup/mksetup),
 # building them when missing or stale.
 set -uo pipefail
@@ -79,7 +79,9 @@ for t in "${tests[@]}"; do
     name=${name#test_}
     say "--- $name"
     t0=$(date +%s)
-    timeout -k 10 300 bash "$t" >"$WT_SCREENS/$name.log" 2>&1
+    # timeout signals the test's whole process group (its display and Wine
+    # programs too): TERM first, so that the test cleans up, then KILL.
+    timeout -k 30 "${WT_TEST_TIMEOUT:-300}" bash "$t" >"$WT_SCREENS/$name.log" 2>&1
     status=$?
     took=$(($(date +%s) - t0))
     case $status in

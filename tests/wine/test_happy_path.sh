@@ -27,6 +27,14 @@ wt_ctl_ok "${sel[@]}" wait-control 1041 hidden
 sleep 0.5
 wt_shot step0-confirm
 
+# The About box from the system menu.
+wt_ctl_ok "${sel[@]}" syscommand 0x10
+wt_ctl_ok --title "关于 Setup" wait-window >/dev/null
+wt_ctl --title "关于 Setup" windows | grep -q 'text="Setup 1.0 版"' || wt_fail "About box text"
+wt_shot about
+wt_ctl_ok --title "关于 Setup" click 1
+wt_ctl_ok --title "关于 Setup" wait-gone
+
 # --- step 1: the directory page --------------------------------------------
 # The Enter key presses the default button, as a user would.
 wt_key "$WT_PRODUCT" Return
@@ -35,6 +43,13 @@ wt_ctl_ok "${sel[@]}" wait-control 1036 visible enabled "text=下一步"
 wt_ctl_ok "${sel[@]}" wait-control 1041 visible enabled "text=上一步"
 wt_ctl_ok "${sel[@]}" wait-control 1039 hidden
 wt_expect_eq "directory shown" "$WT_DEFAULT_DIR" "$(wt_ctl "${sel[@]}" get-text 1000)"
+# Back to step 0 and forward again.
+wt_ctl_ok "${sel[@]}" click 1041
+wt_ctl_ok "${sel[@]}" wait-control 1039 visible
+wt_ctl_ok "${sel[@]}" wait-control 1036 "text=开始安装"
+wt_ctl_ok "${sel[@]}" wait-control 1041 hidden
+wt_ctl_ok "${sel[@]}" click 1036
+wt_ctl_ok "${sel[@]}" wait-control 1000 visible
 wt_ctl_ok "${sel[@]}" set-text 1000 "$target"
 sleep 0.5
 wt_shot step1-directory
@@ -101,7 +116,8 @@ n1=$(unzip -Z1 "$WT_FIXTURES/b.zip" | wc -l)
 for ((i = 0; i < n0; i++)); do counts+=("count0_Setpos($i/$n0)"); done
 for ((i = 0; i < n1; i++)); do counts+=("count1_Setpos($i/$n1)"); done
 python3 "$WT_LIB_DIR/checks.py" log "${logs[0]}" \
-    "Instal Btn" "Install Step 1" "Instal Btn" "Install Step 2" \
+    "Instal Btn" "Install Step 1" "Back to Step 1" "Instal Btn" "Install Step 1" \
+    "Instal Btn" "Install Step 2" \
     "Instal Btn" "Install Step 3" "Prop3 Next begin" "MoveLogFile" "Remove old Folder Path" \
     --unordered "Prop3 Next end" \
     "ExtraFileFromInfo begin" "${counts[@]}" "ExtraFileFromInfo end" \

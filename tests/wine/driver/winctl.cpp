@@ -492,6 +492,7 @@ const char kUsage[] =
     "  progress ID                  a progress bar's position\n"
     "  msgbox [ok|yes|no|cancel]    wait for a message box, print its text, press a button\n"
     "  key esc|enter|altf4|sysclose|close\n"
+    "  syscommand ID                a system-menu command (WM_SYSCOMMAND)\n"
     "  sleep SEC                    just wait (a program to run from a folder)\n"
     "  drive-type ROOT              GetDriveType of a root such as R:\\ (3 fixed, 4 network)\n";
 
@@ -538,6 +539,14 @@ int Run(const Args& args) {
     if (!wcscmp(cmd, L"drive-type") && rest == 1) {
         Print("%u\n", GetDriveTypeW(args.values[i + 1]));
         return 0;
+    }
+    if (!wcscmp(cmd, L"syscommand") && hasId) {
+        HWND top = WaitTopLevel(sel);
+        if (!top) {
+            Fail("no matching window");
+            return 1;
+        }
+        return PostMessageA(top, WM_SYSCOMMAND, (WPARAM)id, 0) ? 0 : 1;
     }
     if (!wcscmp(cmd, L"sleep") && rest == 1) {
         Sleep((DWORD)_wtoi(args.values[i + 1]) * 1000);
