@@ -5,9 +5,10 @@
 #
 #   tests/wine/run_all.sh [NAME...]      NAME: harness, happy_path, ... (default: all)
 #
-# Each test may take WT_TEST_TIMEOUT seconds (300). Uses the windows-x64 build in WT_BUILD (default build/windows-x64) and
-# mksetup in WT_MKSETUP (default build/release/tools/mksetup/mksetup),
-# building them when missing or stale.
+# Each test may take WT_TEST_TIMEOUT seconds (300). Uses the windows-x64
+# build in WT_BUILD (default build/windows-x64) and mksetup in WT_MKSETUP
+# (default build/release/tools/mksetup/mksetup), building them when missing
+# or stale. WT_KEEP=1 keeps each test's prefix; see lib.sh for the rest.
 set -uo pipefail
 cd "$(dirname "$0")/../.."
 root=$PWD
