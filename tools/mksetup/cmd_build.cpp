@@ -56,7 +56,7 @@ int RunBuild(const std::vector<std::string>& args) {
 }
 
 const CommandRegistration kRegistration(
-    {"build", "build MANIFEST [-o SETUP.exe] [--stub STUB.exe] [--quiet]",
+    {"build", "build MANIFEST [-o SETUP.exe] [--stub STUB.exe] [--quiet] [-j N]",
      "make setup.exe from a manifest (docs/manifest.md)", RunBuild});
 
 }  // namespace
