@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # A target on a drive that is not a fixed disk (a network drive, a removable
 # one) is refused with "该盘符硬盘容量小于100MB，请更换盘符安装", whatever its
-# free space; the wizard then ends without installing anything.
+# free space; the wizard then ends without installing anything. As a fixed
+# disk the same drive is accepted.
 set -euo pipefail
 . "$(dirname "$0")/lib.sh"
 wt_need_setup
@@ -34,4 +35,9 @@ for type in network floppy; do
     wt_expect_no_path "$drive_host/演示产品/$WT_UNINSTALLER_NAME"
     wt_expect_no_path "$drive_host/演示产品/tmp1.zip"
 done
+
+# The same drive as a fixed disk is accepted.
+wt_set_drive_type r hd
+wt_install "$setup_dir/setup.exe" "$target"
+wt_expect_file "$drive_host/演示产品/$WT_UNINSTALLER_NAME"
 wt_log "ok"

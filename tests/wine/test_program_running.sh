@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # A target directory that holds "exename.ini" while a program runs from it
 # is refused with "该程序正在运行，无法安装!"; the wizard then ends without
-# installing anything.
+# installing anything. Once the program has ended, the installation goes on.
 set -euo pipefail
 . "$(dirname "$0")/lib.sh"
 wt_need_setup
@@ -42,4 +42,12 @@ wt_expect_no_path "$target_host/$WT_UNINSTALLER_NAME"
 wt_expect_no_path "$target_host/tmp1.zip"
 wt_expect_no_path "$target_host/doc"
 kill -0 "$sleeper" 2>/dev/null || wt_fail "the running program was disturbed"
+
+# Once the program has ended, the same directory is accepted.
+kill -KILL "$sleeper"
+status=0
+wt_wait_exit "$sleeper" 20 || status=$?
+[ $status -ne 124 ] || wt_fail "the program did not end"
+wt_install "$setup_dir/setup.exe"
+wt_expect_file "$target_host/$WT_UNINSTALLER_NAME"
 wt_log "ok"
