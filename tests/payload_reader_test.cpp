@@ -500,8 +500,8 @@ TEST_F(PayloadReaderTest, PayloadCutAtEveryOffsetFailsAndKeepsOnlyWhatArrived) {
         EXPECT_EQ(Read(Bytes(whole.begin(), whole.begin() + cut), &info), 0);
         model.Check(info, full, int64_t(cut));
         // The builder's own parser refuses the same cut setup image.
-        Bytes image = stub;
-        image.insert(image.end(), whole.begin(), whole.begin() + cut);
+        Bytes image(stub.size() + cut, 0);
+        std::copy(whole.begin(), whole.begin() + cut, image.begin() + stub.size());
         Payload parsed;
         PayloadLayout layout;
         std::string error;
