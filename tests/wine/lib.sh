@@ -212,11 +212,20 @@ wt_key() {
 # wt_shot NAME: the whole screen into the scenario's screenshot folder.
 wt_shot() {
     WT_SHOT_NO=$((WT_SHOT_NO + 1))
+    WT_LAST_SHOT=$1
     local file
     file=$(printf '%s/%02d-%s.png' "$WT_SCREEN_DIR" "$WT_SHOT_NO" "$1")
     timeout 20 import -display "$DISPLAY" -window root "$file" 2>/dev/null ||
         wt_log "screenshot $1 failed"
 }
+
+# wt_pixel IMAGE X Y: the colour of one pixel as RRGGBB.
+wt_pixel() {
+    timeout 20 convert "$1" -format "%[hex:p{$2,$3}]" info: 2>/dev/null | cut -c1-6
+}
+
+# wt_last_shot: the file of the latest screenshot.
+wt_last_shot() { printf '%s/%02d-%s.png\n' "$WT_SCREEN_DIR" "$WT_SHOT_NO" "$WT_LAST_SHOT"; }
 
 # ---------------------------------------------------------------- drives --
 

@@ -26,6 +26,17 @@ wt_ctl_ok "${sel[@]}" wait-control 1041 hidden
 [ -d "$default_host" ] || wt_fail "start-up did not create the default directory"
 sleep 0.5
 wt_shot step0-confirm
+# The picture sits unscaled at the top-left corner of its control (a pixel
+# of the BMP at the same offset), on the grey background beside it.
+read -r left top right bottom <<<"$(wt_ctl "${sel[@]}" rect 1028)"
+shot=$(wt_last_shot)
+for xy in "10 10" "300 100"; do
+    read -r x y <<<"$xy"
+    want=$(wt_pixel "$WT_FIXTURES/image0.bmp" "$x" "$y")
+    [ -n "$want" ] && [ "$want" != EBEBEB ] || wt_fail "cannot read the picture's pixel"
+    wt_expect_eq "picture pixel at $x,$y" "$want" "$(wt_pixel "$shot" $((left + x)) $((top + y)))"
+done
+wt_expect_eq "background" EBEBEB "$(wt_pixel "$shot" $((left - 4)) $((bottom + 4)))"
 
 # The About box from the system menu.
 wt_ctl_ok "${sel[@]}" syscommand 0x10

@@ -390,6 +390,15 @@ int CmdProgress(const Selector& sel, int id) {
     return 0;
 }
 
+int CmdRect(const Selector& sel, int id) {
+    HWND control = ControlOrFail(sel, id);
+    if (!control) return 1;
+    RECT r;
+    if (!GetWindowRect(control, &r)) return 1;
+    Print("%ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
+    return 0;
+}
+
 // Waits for a message box and prints its text; then presses the button
 // named (ok also takes the Cancel button of a box that has no OK).
 int CmdMessageBox(Selector sel, const WCHAR* press) {
@@ -490,6 +499,7 @@ const char kUsage[] =
     "  click ID                     BM_CLICK on a button\n"
     "  command ID                   WM_COMMAND of the control to its parent\n"
     "  progress ID                  a progress bar's position\n"
+    "  rect ID                      a control's screen rectangle: left top right bottom\n"
     "  msgbox [ok|yes|no|cancel]    wait for a message box, print its text, press a button\n"
     "  key esc|enter|altf4|sysclose|close\n"
     "  syscommand ID                a system-menu command (WM_SYSCOMMAND)\n"
@@ -560,6 +570,7 @@ int Run(const Args& args) {
     if (!wcscmp(cmd, L"click")) return CmdClick(sel, id);
     if (!wcscmp(cmd, L"command")) return CmdCommand(sel, id);
     if (!wcscmp(cmd, L"progress")) return CmdProgress(sel, id);
+    if (!wcscmp(cmd, L"rect")) return CmdRect(sel, id);
     return Usage();
 }
 
