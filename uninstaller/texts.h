@@ -3,7 +3,6 @@
 
 namespace texts {
 
-const char kUninstallerName[] = "\xD0\xB6\xD4\xD8.exe";  // 卸载.exe
 const char kTitle[] = "\xD0\xB6\xD4\xD8";                // 卸载
 const char kTitleSuffix[] = " \xD0\xB6\xD4\xD8";         //  卸载 (after the product name)
 

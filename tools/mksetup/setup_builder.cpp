@@ -17,6 +17,7 @@
 #include "tools/mksetup/entry_names.h"
 #include "tools/mksetup/lz_encoder.h"
 #include "tools/mksetup/manifest.h"
+#include "install/uninstaller_writer.h"
 #include "tools/mksetup/picture_rules.h"
 #include "tools/mksetup/progress_meter.h"
 #include "tools/mksetup/setup_file.h"
@@ -24,8 +25,6 @@
 #include "tools/mksetup/zip_writer.h"
 
 namespace {
-
-const char kUninstallerName[] = "\xD0\xB6\xD4\xD8.exe";  // 卸载.exe, as the installer writes it
 
 bool IsFile(const std::string& path) {
     struct stat st;
