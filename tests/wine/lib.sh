@@ -319,10 +319,12 @@ wt_make_fixtures() {
     local dir=$1 font=/usr/share/fonts/truetype/wqy/wqy-microhei.ttc i size
     mkdir -p "$dir"
     local -a labels=('图片 0：确认' '图片 1：目录' '图片 2：进度低' '图片 3：进度高' '图片 4：标题' '图片 5')
+    # A colour of its own for each picture, so that a pixel tells which one shows.
+    local -a tops=('#3060a0' '#307040' '#a06030' '#803080' '#305080' '#606060')
     for i in 0 1 2 3 4 5; do
         size=438x155
         [ $i -ge 4 ] && size=495x60
-        convert -size $size "gradient:#3060a0-#b0d0f0" -gravity center -font $font -pointsize 24 \
+        convert -size $size "gradient:${tops[i]}-#d0e0f0" -gravity center -font $font -pointsize 24 \
             -fill white -annotate 0 "${labels[i]}" -type TrueColor "BMP3:$dir/image$i.bmp" ||
             return 1
     done
@@ -352,11 +354,12 @@ PY
     (cd "$dir/b" && LC_ALL=C zip -q -X -r ../b.zip .) || return 1
 }
 
-# wt_make_installer OUT: an installer of the test product, made by
-# `mksetup build` from a manifest, setup.exe, the fixtures in WT_FIXTURES
-# and the uninstaller.
+# wt_make_installer OUT [ZIP1 [ZIP2]]: an installer of the test product,
+# made by `mksetup build` from a manifest, setup.exe, the fixtures in
+# WT_FIXTURES (or the archives given) and the uninstaller.
 wt_make_installer() {
     local out=$1 f=$WT_FIXTURES s link target icon location manifest=$WT_TMP/product.ini
+    local zip1=${2:-$WT_FIXTURES/a.zip} zip2=${3:-$WT_FIXTURES/b.zip}
     {
         printf '[Product]\nName = %s\nVersion = %s\nPublisherKey = Demo\n' "$WT_PRODUCT" "$WT_VERSION"
         printf 'InstallDir = %s\nMenuFolder = %s\n\n' "$WT_DEFAULT_DIR" "$WT_MENU"
@@ -371,7 +374,7 @@ wt_make_installer() {
             "$f/image0.bmp" "$f/image1.bmp" "$f/image2.bmp"
         printf 'ProgressHigh = %s\nHeader = %s\nSpare = %s\n\n' \
             "$f/image3.bmp" "$f/image4.bmp" "$f/image5.bmp"
-        printf '[Archives]\nArchive1 = %s\nArchive2 = %s\n\n' "$f/a.zip" "$f/b.zip"
+        printf '[Archives]\nArchive1 = %s\nArchive2 = %s\n\n' "$zip1" "$zip2"
         printf '[Uninstaller]\nProgram = %s\n' "$WT_UNINST"
     } >"$manifest"
     timeout 120 "$WT_MKSETUP" build "$manifest" -o "$out" --stub "$WT_SETUP" --quiet -j 2 ||

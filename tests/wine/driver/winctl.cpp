@@ -1,11 +1,12 @@
 // winctl: drives the installer's dialogs from the end-to-end tests under Wine.
 //
-//   winctl [--timeout SEC] [--title TEXT] [--class NAME] COMMAND [ARGS]
+//   winctl [--timeout SEC] [--title TEXT] [--class NAME] [--beside ID] COMMAND [ARGS]
 //
 // Windows are found among the visible top-level windows of the session: of
 // class NAME ("#32770" unless told), whose title contains TEXT, and, for the
 // control commands, that hold the control (at any depth, so the controls of
-// the wizard's child pages are found too). Texts are compared as ANSI
+// the wizard's child pages are found too; --beside ID takes only a control
+// with a sibling of that id, to pick a page's control). Texts are compared as ANSI
 // strings of the system code page, the way the installer sees them; they are
 // taken from the UTF-16 command line, so any locale can call us, and printed
 // as UTF-8. Exit status: 0 done, 1 not found or timed out, 2 usage.
@@ -98,6 +99,10 @@ bool ClassIs(HWND hwnd, const char* name) {
     return lstrcmpiA(cls, name) == 0;
 }
 
+// Set by --beside: the control wanted must have a sibling with this id, to
+// tell apart controls of the same id on the wizard and on its pages.
+int g_besideId = -1;
+
 struct ControlSearch {
     int id;
     HWND found;  // the first visible one, else the first one
@@ -107,6 +112,7 @@ struct ControlSearch {
 BOOL CALLBACK VisitControl(HWND hwnd, LPARAM param) {
     ControlSearch* s = (ControlSearch*)param;
     if (GetDlgCtrlID(hwnd) != s->id) return TRUE;
+    if (g_besideId >= 0 && !GetDlgItem(GetParent(hwnd), g_besideId)) return TRUE;
     bool visible = IsWindowVisible(hwnd) != 0;
     if (!s->found || (visible && !s->foundVisible)) {
         s->found = hwnd;
@@ -488,7 +494,8 @@ int CmdTitle(const Selector& sel, bool hex) {
 }
 
 const char kUsage[] =
-    "usage: winctl [--timeout SEC] [--title TEXT] [--class NAME|any] COMMAND [ARGS]\n"
+    "usage: winctl [--timeout SEC] [--title TEXT] [--class NAME|any] [--beside ID]\n"
+    "              COMMAND [ARGS]\n"
     "  windows                      list the matching windows and their controls\n"
     "  wait-window                  wait for a matching window; print its title\n"
     "  wait-gone                    wait until no matching window is left\n"
@@ -525,6 +532,8 @@ int Run(const Args& args) {
             timeoutSec = _wtoi(value);
         } else if (!wcscmp(args.values[i], L"--title")) {
             WideToAnsi(value, sel.title, sizeof sel.title);
+        } else if (!wcscmp(args.values[i], L"--beside")) {
+            if (!ParseId(value, &g_besideId)) return Usage();
         } else if (!wcscmp(args.values[i], L"--class")) {
             WideToAnsi(value, sel.className, sizeof sel.className);
             if (!lstrcmpA(sel.className, "any")) sel.className[0] = 0;
