@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Install, then uninstall with "卸载.exe": the installation directory, the
-# shortcuts and the Programs-menu folder go; what lies beside them stays.
+# shortcuts and the Programs-menu folder go; what lies beside them stays,
+# and the uninstaller's copy in %TEMP% goes too.
 set -euo pipefail
 . "$(dirname "$0")/lib.sh"
 wt_need_setup
@@ -40,6 +41,13 @@ wt_ctl_ok --title 卸载 msgbox ok >/dev/null
 wt_ctl_ok --timeout 20 --title 卸载 wait-gone
 
 wt_expect_no_path "$target_host"
+# The uninstaller's working copy in %TEMP% does not stay behind.
+for ((i = 0; i < 100; i++)); do
+    [ -z "$(find "$profile/Temp" -type f 2>/dev/null)" ] && break
+    sleep 0.1
+done
+[ -z "$(find "$profile/Temp" -type f 2>/dev/null)" ] ||
+    wt_fail "left in %TEMP%: $(find "$profile/Temp" -type f)"
 wt_expect_no_path "$HOME/演示.lnk"
 wt_expect_no_path "$menu_host"
 wt_expect_file "$(dirname "$target_host")/beside.txt"
