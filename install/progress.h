@@ -2,7 +2,7 @@
 #pragma once
 
 class CProgressCtrl {
-public:
+  public:
     virtual ~CProgressCtrl() = default;
     virtual void SetPos(int position) = 0;
     virtual int GetPos() = 0;

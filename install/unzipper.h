@@ -20,7 +20,7 @@ struct UnzipFileInfo {
 };
 
 class CUnzipper {
-public:
+  public:
     explicit CUnzipper(const char* zipPath = nullptr);
     virtual ~CUnzipper();
     CUnzipper(const CUnzipper&) = delete;
@@ -35,7 +35,7 @@ public:
     int GotoFile(int32_t index);
     int UnzipFile(int32_t index, const char* folder = nullptr, bool ignorePath = false);
 
-private:
+  private:
     int OpenZip(const char* zipPath);
     int UnzipCurrentFile(const char* folder, bool ignorePath);
     int CreateFolder(const char* path);

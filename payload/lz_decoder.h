@@ -10,7 +10,7 @@ class CFileStream;
 const int32_t kBlockSize = 65536;
 
 class CLzDecoder {
-public:
+  public:
     // Decodes one packed block of inLen bytes into exactly rawLen bytes of out.
     // False for rawLen above kBlockSize and for a malformed block; it then
     // never reads past in[inLen - 1] nor writes past out[rawLen - 1].
@@ -35,7 +35,7 @@ public:
     static void ReverseBytes4(uint8_t bytes[4]);
     static int CeilLog2(int32_t x);
 
-private:
+  private:
     const uint8_t* m_pWindow = nullptr;
     int32_t m_nWindowLen = 0;
     int32_t m_nBytePos = 0;

@@ -36,7 +36,7 @@ struct ArchiveSegment {
 };
 
 class CSetupInfo {
-public:
+  public:
     CSetupInfo();
     virtual ~CSetupInfo();
     CSetupInfo(const CSetupInfo&) = delete;

@@ -6,7 +6,7 @@
 #include <stdint.h>
 
 class CFileStream {
-public:
+  public:
     enum Mode {
         kRead,    // existing file, shared for reading
         kWrite,   // created or truncated, not shared
@@ -36,7 +36,7 @@ public:
     // False when the file was not open or an error showed at closing.
     bool Close();
 
-private:
+  private:
 #ifdef _WIN32
     void* m_hFile = nullptr;
 #else

@@ -43,8 +43,13 @@ int WriteShortcut(const char* linkPath, const char* target, const char* workDir,
 
 // --- Drives ----------------------------------------------------------------
 enum DriveType {
-    kDriveUnknown = 0, kDriveNoRoot = 1, kDriveRemovable = 2, kDriveFixed = 3,
-    kDriveRemote = 4, kDriveCdrom = 5, kDriveRamdisk = 6,
+    kDriveUnknown = 0,
+    kDriveNoRoot = 1,
+    kDriveRemovable = 2,
+    kDriveFixed = 3,
+    kDriveRemote = 4,
+    kDriveCdrom = 5,
+    kDriveRamdisk = 6,
 };
 int GetDriveType(const char* root);
 int GetFreeBytes(const char* root, uint64_t* totalFreeBytes);
@@ -59,7 +64,7 @@ typedef void (*ThreadProc)(void* arg);
 int StartThread(ThreadProc proc, void* arg);  // detached; 0 when it could not start
 
 class Lock {
-public:
+  public:
     Lock();
     ~Lock();
     Lock(const Lock&) = delete;
@@ -67,7 +72,7 @@ public:
     void Enter();
     void Leave();
 
-private:
+  private:
     alignas(8) unsigned char m_storage[64];
 };
 

@@ -3,8 +3,8 @@
 
 namespace texts {
 
-const char kTitle[] = "\xD0\xB6\xD4\xD8";                // 卸载
-const char kTitleSuffix[] = " \xD0\xB6\xD4\xD8";         //  卸载 (after the product name)
+const char kTitle[] = "\xD0\xB6\xD4\xD8";         // 卸载
+const char kTitleSuffix[] = " \xD0\xB6\xD4\xD8";  //  卸载 (after the product name)
 
 // 确实要卸载 <product> <version> 吗？
 const char kConfirmBefore[] = "\xC8\xB7\xCA\xB5\xD2\xAA\xD0\xB6\xD4\xD8 ";  // 确实要卸载

@@ -15,8 +15,8 @@ bool CFileStream::Open(const char* path, Mode mode) {
         share = FILE_SHARE_READ | FILE_SHARE_WRITE;
         disposition = OPEN_ALWAYS;
     }
-    HANDLE h = CreateFileA(path, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
-                           nullptr);
+    HANDLE h =
+        CreateFileA(path, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     m_hFile = (h == INVALID_HANDLE_VALUE) ? nullptr : h;
     return m_hFile != nullptr;
 }

@@ -30,7 +30,8 @@ std::vector<uint8_t> ReadHostFile(const std::string& hostPath) {
 
 void WriteHostFile(const std::string& hostPath, const std::vector<uint8_t>& bytes) {
     std::ofstream out(hostPath, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 void WriteHostFile(const std::string& hostPath, const std::string& text) {

@@ -10,13 +10,13 @@ namespace testing_support {
 // A fresh empty directory under the system's temporary folder (host path),
 // removed with its contents when the object goes away.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     const std::string& path() const { return m_path; }
     std::string Join(const std::string& name) const { return m_path + "/" + name; }
 
-private:
+  private:
     std::string m_path;
 };
 
