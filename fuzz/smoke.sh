@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
-# Runs every fuzz target briefly (seconds per target, default 20).
+# Runs every fuzz target briefly (seconds per target, default 20) and fails
+# when one of them finds a crash, a leak or a timeout.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-20}
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
 for target in build/fuzz/fuzz/fuzz_*; do
   [ -x "$target" ] || continue
   name=$(basename "$target")
@@ -10,7 +13,15 @@ for target in build/fuzz/fuzz/fuzz_*; do
   mkdir -p "$corpus"
   seeds=fuzz/seeds/${name#fuzz_}
   echo "fuzz: $name for ${seconds}s"
+  # The exit status is taken apart from the filter: behind a pipe and
+  # `|| true` it would always read as success.
+  status=0
   "$target" -max_total_time="$seconds" -print_final_stats=1 "$corpus" \
-    $([ -d "$seeds" ] && echo "$seeds") 2>&1 | grep -E 'stat::number_of_executed_units|ERROR|SUMMARY' || true
-  [ "${PIPESTATUS[0]}" -eq 0 ] || { echo "fuzz: $name failed"; exit 1; }
+    $([ -d "$seeds" ] && echo "$seeds") >"$log" 2>&1 || status=$?
+  grep -E 'stat::number_of_executed_units|ERROR|SUMMARY' "$log" || true
+  if [ "$status" -ne 0 ]; then
+    tail -40 "$log"
+    echo "fuzz: $name failed (exit $status)"
+    exit 1
+  fi
 done
