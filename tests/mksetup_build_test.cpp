@@ -511,6 +511,11 @@ const BadInput kBadInputs[] = {
          Replace(m, "Target = 程序.exe", "Target = bin\\程序.exe");
      },
      "Target", nullptr, "'bin\\程序.exe' is in neither archive"},
+    {"shortcut name with a folder in it",
+     [](const std::string&, std::string& m, BuildOptions&) {
+         Replace(m, "Name = 卸载示例软件", "Name = 卸载/示例软件");
+     },
+     "Name = 卸载", nullptr, "contains '/', a path separator on Windows"},
     {"installation directory without drive",
      [](const std::string&, std::string& m, BuildOptions&) {
          Replace(m, "InstallDir = C:\\", "InstallDir = \\");

@@ -75,7 +75,9 @@ std::string ComponentProblem(const std::string& gbk) {
             ++i;
             continue;
         }
-        if (c == '\\') return Quoted(gbk) + " contains '\\', a path separator on Windows";
+        if (c == '\\' || c == '/')
+            return Quoted(gbk) + " contains '" + std::string(1, char(c)) +
+                   "', a path separator on Windows";
         if (c < 0x20) return Quoted(gbk) + " contains a control character";
         if (strchr("<>:\"|?*", c))
             return Quoted(gbk) + " contains '" + std::string(1, char(c)) +

@@ -16,7 +16,7 @@ bool ToGbk(const std::string& utf8, std::string* gbk, std::string* error);
 bool IsGbkText(const std::string& gbk);
 
 // The problem with one component of a name (GBK), "" when Windows accepts it:
-// control characters, < > : " | ? *, a 0x5C byte, a trailing dot or space,
+// control characters, < > : " | ? *, a '/' or 0x5C byte, a trailing dot or space,
 // a device name such as CON or LPT1.
 std::string ComponentProblem(const std::string& gbk);
 
