@@ -232,6 +232,25 @@ TEST_F(ProgressPageTest, FailureAfterPosition100IsNeverTakenForSuccess) {
     ExpectFinishedStateNeverShown();
 }
 
+// A quick manual Next started the run; the run ends before the click that
+// entering step 2 posted arrives, and before any poll. That click, and
+// Escape, must not end the wizard before the result has been shown.
+TEST_F(ProgressPageTest, RunEndedBeforeThePollCannotEndTheWizardUntold) {
+    m_script.result = 0;
+    StartInstallation();
+    WaitUntilFinished();
+    Page().OnTimer(ui::kAdvanceTimer);
+    m_dlg.OnNext();  // the posted click
+    m_dlg.OnCancel();
+    EXPECT_EQ(0, m_ws.endResult);
+
+    Poll();
+    EXPECT_EQ(Lines{texts::kInstallFailedBox}, m_ws.messages);
+    Page().OnTimer(ui::kAdvanceTimer);
+    m_dlg.OnNext();
+    EXPECT_EQ(ui::kResultOk, m_ws.endResult);
+}
+
 TEST_F(ProgressPageTest, SuccessWaitsForTheRunToEndAfterPosition100) {
     m_script.positions = {100};
     m_script.holdAtGate = true;

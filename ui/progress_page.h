@@ -45,7 +45,9 @@ class CSetupProp3 {
     static void InstallThreadProc(void* page);
 
     bool HasLaunched() const { return m_bLaunched; }
-    bool IsInstalling() const { return m_bStarted && !m_bFinished.load(); }
+    // Until the poll has shown the run's result: a run that ends before the
+    // poll sees it must not let a posted click or Escape end the wizard untold.
+    bool IsInstalling() const { return m_bStarted && !m_bEndReported; }
 
     int32_t m_nImage = 2;
     // Set by the worker when the run has ended, after m_nResult.
