@@ -27,7 +27,7 @@ need_src=0
 
 if [ ${#missing[@]} -gt 0 ] || [ $need_src -eq 1 ]; then
   # Source entries for the same suites as the binary ones, for minizip.
-  if ! grep -rqs '^Types: deb-src' /etc/apt/sources.list.d/ && \
+  if ! grep -rqsE '^Types:.*deb-src' /etc/apt/sources.list.d/ && \
      ! grep -qs '^deb-src' /etc/apt/sources.list; then
     for f in /etc/apt/sources.list.d/*.sources; do
       [ -f "$f" ] || continue
@@ -42,7 +42,8 @@ if [ ${#missing[@]} -gt 0 ] || [ $need_src -eq 1 ]; then
 fi
 
 if [ ${#missing[@]} -gt 0 ]; then
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+  # Through env: sudo would drop the variable, and debconf would ask questions.
+  $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
 
 # zh_CN.UTF-8 gives Wine the ANSI code page 936.
@@ -61,7 +62,6 @@ if [ $need_src -eq 1 ]; then
   tar -xf "$tar" -C "$tmp"
   src=$(dirname "$(find "$tmp" -name unzip.c | head -1)")
   cp "$src"/unzip.c "$src"/unzip.h "$src"/ioapi.c "$src"/ioapi.h "$src"/crypt.h third_party/minizip/
-  [ -f "$src"/iowin32.h ] || true
   rm -rf "$tmp"
 fi
 echo "bootstrap: done"
