@@ -106,12 +106,16 @@ TEST(PayloadWriterTest, ParserRefusesWhatTheReaderRefuses) {
         const char* name;
         size_t at;  // offset of a 32-bit field to overwrite
         uint32_t value;
-        const char* message;
+        std::string message;  // each names the field's offset, as verify reports it
     } cases[] = {
-        {"long text", kPayloadOffset, 260, "product name: text of 260 bytes exceeds 259"},
+        {"long text", kPayloadOffset, 260,
+         "product name: length field at offset 274432 gives 260 bytes, more than 259"},
         {"too many shortcuts", kPayloadOffset + 4 * 5 + 4 + 3 + 3 + 4 + 3, 9,
-         "shortcut count 9 exceeds 8"},
-        {"negative size", image.size() - 6 - 4, 0x80000000, "uninstaller: size field"},
+         "shortcut count at offset " + std::to_string(kPayloadOffset + 4 * 5 + 4 + 3 + 3 + 4 + 3) +
+             " gives 9, more than 8"},
+        {"negative size", image.size() - 6 - 4, 0x80000000,
+         "uninstaller: size field at offset " + std::to_string(image.size() - 6 - 4) +
+             " gives 2147483648, a negative size"},
         {"past the end", image.size() - 6 - 4, 7, "uninstaller: cut off"},
     };
     for (const Case& c : cases) {

@@ -54,8 +54,8 @@ class PayloadCursor {
         uint32_t length;
         if (!UInt32(what, &length)) return false;
         if (length > kMaxText) {
-            *m_error = what + ": text of " + std::to_string(length) + " bytes exceeds " +
-                       std::to_string(kMaxText);
+            *m_error = what + ": length field at offset " + std::to_string(m_pos - 4) + " gives " +
+                       std::to_string(length) + " bytes, more than " + std::to_string(kMaxText);
             return false;
         }
         const uint8_t* p;
@@ -69,7 +69,8 @@ class PayloadCursor {
         uint32_t size;
         if (!UInt32(what + " size", &size)) return false;
         if (size > static_cast<uint32_t>(INT32_MAX)) {
-            *m_error = what + ": size field " + std::to_string(size) + " is negative";
+            *m_error = what + ": size field at offset " + std::to_string(m_pos - 4) + " gives " +
+                       std::to_string(size) + ", a negative size";
             return false;
         }
         if (m_pos > static_cast<size_t>(INT32_MAX)) {
@@ -95,8 +96,8 @@ bool ParseShortcuts(PayloadCursor& cursor, Payload* payload, std::string* error)
     if (!cursor.UInt32("shortcut count", &raw)) return false;
     int32_t count = static_cast<int32_t>(raw);
     if (count > kMaxShortcuts) {
-        *error =
-            "shortcut count " + std::to_string(count) + " exceeds " + std::to_string(kMaxShortcuts);
+        *error = "shortcut count at offset " + std::to_string(cursor.pos() - 4) + " gives " +
+                 std::to_string(count) + ", more than " + std::to_string(kMaxShortcuts);
         return false;
     }
     for (int32_t i = 0; i < count; ++i) {
