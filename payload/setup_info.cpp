@@ -78,6 +78,20 @@ int LocateSegment(CFileStream& in, ArchiveSegment* segment) {
     return 1;
 }
 
+// The record keeps no length for a picture: its users take it from the BMP
+// file header. A picture that starts as a BMP file must therefore hold every
+// byte its file-size field claims, or drawing it would read past its buffer.
+// Other bytes ("not a BMP") are never drawn and stay acceptable.
+int ClaimsMoreThanItHolds(const uint8_t* picture, int32_t size) {
+    if (picture[0] != 'B') return 0;
+    if (size < 2) return 1;  // the second byte is looked at too
+    if (picture[1] != 'M') return 0;
+    if (size < 6) return 1;
+    uint32_t fileSize = picture[2] | (picture[3] << 8) | (picture[4] << 16) |
+                        (static_cast<uint32_t>(picture[5]) << 24);
+    return fileSize > static_cast<uint32_t>(size);
+}
+
 int ReadShortcut(CSetupInfo* info, ShortcutEntry* entry, CFileStream& in) {
     return info->ReadString(entry->linkName, in) && info->ReadString(entry->target, in) &&
            info->ReadString(entry->icon, in) && ReadInt32(in, &entry->location);
@@ -148,9 +162,9 @@ int CSetupInfo::ReadImage(uint8_t** slot, CFileStream& in) {
     CLzDecoder decoder;
     int32_t n = decoder.DecodeBuffer(scratch, kMaxImageBytes, packed, static_cast<int32_t>(size));
     free(packed);
-    if (n <= 0) {
+    if (n <= 0 || ClaimsMoreThanItHolds(scratch, n)) {
         free(scratch);
-        return n;
+        return n <= 0 ? n : -1;
     }
     uint8_t* image = static_cast<uint8_t*>(malloc(n));
     if (image) memcpy(image, scratch, n);

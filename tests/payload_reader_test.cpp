@@ -394,6 +394,45 @@ TEST_F(PayloadReaderTest, EdgeCases) {
     }
 }
 
+// Pictures are drawn by their BMP headers alone, so a picture that starts as
+// a BMP file must hold the bytes its file-size field claims.
+TEST_F(PayloadReaderTest, PicturesThatClaimMoreThanTheyHoldStopTheRead) {
+    auto bmpOf = [](uint32_t fileSize, size_t length) {
+        Bytes bmp = Filled(length, 0x40);
+        const uint8_t header[6] = {'B',
+                                   'M',
+                                   uint8_t(fileSize),
+                                   uint8_t(fileSize >> 8),
+                                   uint8_t(fileSize >> 16),
+                                   uint8_t(fileSize >> 24)};
+        std::copy(header, header + std::min<size_t>(6, length), bmp.begin());
+        return bmp;
+    };
+    const struct {
+        const char* name;
+        Bytes picture;
+        int result;
+    } cases[] = {
+        {"file-size field equal to the length", bmpOf(80, 80), 1},
+        {"file-size field below the length", bmpOf(60, 80), 1},
+        {"file-size field beyond the length", bmpOf(81, 80), 0},
+        {"file-size field of 1 MiB in a small picture", bmpOf(kMaxImageBytes, 80), 0},
+        {"\"BM\" cut inside the file-size field", bmpOf(80, 5), 0},
+        {"a lone \"B\"", {'B'}, 0},
+        {"\"B\" and another letter", {'B', 'A'}, 1},
+        {"not a BMP", Filled(10, 'a'), 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Raw r;
+        r.Strings().U32(0).Data(StoredItem(c.picture));
+        for (int i = 1; i < kImageCount; ++i) r.U32(0);
+        CSetupInfo info;
+        EXPECT_EQ(Read(r.NoSegments().bytes, &info), c.result);
+        EXPECT_EQ(info.m_pImages[0] != nullptr, c.result == 1);
+    }
+}
+
 TEST_F(PayloadReaderTest, ReadingAgainReplacesTheFirstRecord) {
     CSetupInfo info;
     ASSERT_EQ(Read(Serialized(SamplePayload()), &info), 1);
