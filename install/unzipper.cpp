@@ -11,6 +11,7 @@
 #endif
 
 #include "install/folders.h"
+#include "install/path_join.h"
 #include "platform/file_stream.h"
 #include "platform/platform.h"
 
@@ -62,19 +63,6 @@ bool IsSafeEntryName(const char* name) {
         if (!end) return true;
         part = end + 1;
     }
-}
-
-// folder + '\' (unless it ends with one) + name into a path buffer; 0 when
-// the result would not fit.
-int JoinPath(char out[plat::kMaxPath], const char* folder, const char* name) {
-    size_t folderLength = strlen(folder), nameLength = strlen(name);
-    bool needSeparator = folderLength == 0 || folder[folderLength - 1] != '\\';
-    size_t total = folderLength + (needSeparator ? 1 : 0) + nameLength;
-    if (total >= static_cast<size_t>(plat::kMaxPath)) return 0;
-    memcpy(out, folder, folderLength);
-    if (needSeparator) out[folderLength++] = '\\';
-    memcpy(out + folderLength, name, nameLength + 1);
-    return 1;
 }
 
 // The library's cursor moves only through these two, so that the index of
