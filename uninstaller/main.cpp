@@ -48,6 +48,22 @@ void ReportRefusedFolder(const Plan* plan, uninstall::FolderVerdict verdict, int
     Show(plan, text.text, MB_ICONEXCLAMATION, silent);
 }
 
+// A folder that is a junction or stands below one names another folder: the
+// removal empties that one, so it has to pass the same test. A link that
+// cannot be followed is refused rather than taken at its word.
+uninstall::FolderVerdict CheckResolvedFolder(const Plan* plan) {
+    char resolved[kPathBytes];
+    if (!ToFinalPath(plan->installFolder, resolved)) {
+        DWORD attributes = GetFileAttributesA(plan->installFolder);
+        int isLink =
+            attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+        return isLink ? uninstall::kFolderProtected : uninstall::kFolderRemovable;
+    }
+    int which = -1;
+    return uninstall::CheckFolderRemoval(resolved, plan->guarded.list, plan->guarded.count,
+                                         IsSystemLeadByte, &which);
+}
+
 // Reads the record of the uninstaller at programPath and decides whether its
 // folder may go. Returns kExitDone to go on, or the exit code to end with.
 int Prepare(const char* programPath, int silent, Plan* plan) {
@@ -70,6 +86,7 @@ int Prepare(const char* programPath, int silent, Plan* plan) {
     int which = -1;
     uninstall::FolderVerdict verdict = uninstall::CheckFolderRemoval(
         plan->installFolder, plan->guarded.list, plan->guarded.count, IsSystemLeadByte, &which);
+    if (verdict == uninstall::kFolderRemovable) verdict = CheckResolvedFolder(plan);
     if (verdict != uninstall::kFolderRemovable) {
         ReportRefusedFolder(plan, verdict, silent);
         return kExitRefused;

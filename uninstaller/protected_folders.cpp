@@ -6,6 +6,7 @@
 
 #include <string.h>
 
+#include "install/uninstall_guard.h"
 #include "uninstaller/uninstaller.h"
 
 namespace {
@@ -36,7 +37,23 @@ const int kGuardedShellFolders[] = {
     CSIDL_COMMON_STARTMENU,
     CSIDL_COMMON_PROGRAMS,
     CSIDL_COMMON_STARTUP,
+    // Folders inside the ones above that a user may well type as the
+    // installation directory: only the folder itself needs the guard.
+    CSIDL_FAVORITES,
+    CSIDL_SENDTO,
+    CSIDL_RECENT,
+    CSIDL_TEMPLATES,
+    CSIDL_ADMINTOOLS,
+    CSIDL_COMMON_MUSIC,
+    CSIDL_COMMON_PICTURES,
+    CSIDL_COMMON_VIDEO,
+    CSIDL_COMMON_TEMPLATES,
+    CSIDL_COMMON_ADMINTOOLS,
 };
+
+// The user's Downloads folder has no CSIDL: FOLDERID_Downloads.
+const GUID kDownloadsFolder = {
+    0x374DE290, 0x123F, 0x4565, {0x91, 0x64, 0x39, 0xC4, 0x92, 0x5E, 0x46, 0x7B}};
 
 // The same folders as the environment names them; a program may have been
 // started with an environment that differs from the shell's view.
@@ -48,14 +65,43 @@ const char* const kGuardedVariables[] = {
     "PUBLIC",       "ProgramData",
     "APPDATA",      "LOCALAPPDATA",
     "TEMP",         "TMP",
+    "OneDrive",
 };
 
-void Add(ProtectedFolders* folders, const char* path) {
-    if (!path[0] || folders->count >= kMaxProtected) return;
+void AddOne(ProtectedFolders* folders, const char* path) {
+    if (folders->count >= kMaxProtected) return;
     char* slot = folders->paths[folders->count];
-    ToLongPath(path, slot);
+    lstrcpynA(slot, path, kPathBytes);
     folders->list[folders->count] = slot;
     ++folders->count;
+}
+
+// The folder by its long name, and also where it really lies when a junction
+// or symbolic link leads there: the installation directory is tested both
+// ways too.
+void Add(ProtectedFolders* folders, const char* path) {
+    if (!path[0]) return;
+    char longPath[kPathBytes], finalPath[kPathBytes];
+    ToLongPath(path, longPath);
+    AddOne(folders, longPath);
+    if (ToFinalPath(longPath, finalPath) &&
+        !uninstall::SameFolder(finalPath, longPath, IsSystemLeadByte))
+        AddOne(folders, finalPath);
+}
+
+// A known folder's path in the code page; 0 when it has none or its name has
+// characters the code page lacks.
+int KnownFolderPath(const GUID& id, char out[kPathBytes]) {
+    PWSTR wide = nullptr;
+    int ok = 0;
+    if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, &wide)) && wide) {
+        BOOL lossy = FALSE;
+        ok = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, out, kPathBytes, nullptr,
+                                 &lossy) > 0 &&
+             !lossy;
+    }
+    CoTaskMemFree(wide);
+    return ok;
 }
 
 }  // namespace
@@ -65,6 +111,17 @@ int IsSystemLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != 0; }
 void ToLongPath(const char* path, char out[kPathBytes]) {
     DWORD n = GetLongPathNameA(path, out, kPathBytes);
     if (n == 0 || n >= static_cast<DWORD>(kPathBytes)) lstrcpynA(out, path, kPathBytes);
+}
+
+int ToFinalPath(const char* folder, char out[kPathBytes]) {
+    // No access asked for: the handle only names the folder.
+    HANDLE handle = CreateFileA(folder, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return 0;
+    DWORD n =
+        GetFinalPathNameByHandleA(handle, out, kPathBytes, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    CloseHandle(handle);
+    return n > 0 && n < static_cast<DWORD>(kPathBytes);
 }
 
 void CollectProtectedFolders(ProtectedFolders* folders) {
@@ -79,6 +136,7 @@ void CollectProtectedFolders(ProtectedFolders* folders) {
         if (SUCCEEDED(SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path)))
             Add(folders, path);
     }
+    if (KnownFolderPath(kDownloadsFolder, path)) Add(folders, path);
     for (const char* name : kGuardedVariables) {
         DWORD length = GetEnvironmentVariableA(name, path, MAX_PATH);
         if (length && length < MAX_PATH) Add(folders, path);

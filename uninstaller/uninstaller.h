@@ -34,7 +34,7 @@ void AppendNumber(TextBuffer* buffer, unsigned value);
 int LoadRecordFromProgram(const char* programPath, uninstall::UninstallRecord* record);
 
 // --- Folders never deleted ----------------------------------------------------
-const int kMaxProtected = 48;
+const int kMaxProtected = 128;  // each folder by its name and where it lies
 struct ProtectedFolders {
     char paths[kMaxProtected][kPathBytes];
     const char* list[kMaxProtected];
@@ -44,6 +44,9 @@ void CollectProtectedFolders(ProtectedFolders* folders);
 int IsSystemLeadByte(unsigned char byte);
 // The long form of an existing path (no 8.3 names), else the path as given.
 void ToLongPath(const char* path, char out[kPathBytes]);
+// The folder as the system finally reaches it, every junction and symbolic
+// link on the way followed ("\\?\" form); 0 when it cannot be told.
+int ToFinalPath(const char* folder, char out[kPathBytes]);
 
 // --- Removal -------------------------------------------------------------------
 struct Leftovers {
