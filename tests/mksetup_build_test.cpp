@@ -489,6 +489,12 @@ const BadInput kBadInputs[] = {
          Replace(m, "Archive1 = main", "Archive1 = bad.zip");
      },
      "Archive1", nullptr, "name has a '..' part"},
+    {"archive entry without a name",
+     [](const std::string& root, std::string& m, BuildOptions&) {
+         WriteHostFile(root + "/" + "bad.zip", ZipWithName(root, ""));
+         Replace(m, "Archive2 = extra", "Archive2 = bad.zip");
+     },
+     "Archive2", nullptr, "entry '': empty name"},
     {"missing archive folder",
      [](const std::string&, std::string& m, BuildOptions&) {
          Replace(m, "Archive1 = main", "Archive1 = mian");

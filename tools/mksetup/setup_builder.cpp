@@ -351,6 +351,8 @@ class SetupBuilder {
         for (const ArchiveInput& a : m_archives) {
             for (const std::string& name : a.names) {
                 std::string relative = Replaced(name, '/', '\\');
+                // A ready archive may hold an empty name: reported, and never joined.
+                if (relative.empty()) continue;
                 if (relative.back() == '\\') relative.pop_back();
                 std::string path = dir + relative;
                 if (path.size() > kMaxNameBytes)
