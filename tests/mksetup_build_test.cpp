@@ -722,6 +722,9 @@ TEST_F(MksetupBuildTest, CommandLineExitStatus) {
     EXPECT_FALSE(Exists(Path("bad.exe")));
     EXPECT_EQ(RunChild({kMksetup, "verify", Path("stub.exe")}).status, 1);
     EXPECT_EQ(RunChild({kMksetup, "build"}).status, 2);
+    ChildResult noValue = RunChild({kMksetup, "build", Path("product.ini"), "-o"});
+    EXPECT_EQ(noValue.status, 2);
+    EXPECT_NE(noValue.err.find("-o needs a value"), std::string::npos) << noValue.err;
 }
 
 }  // namespace

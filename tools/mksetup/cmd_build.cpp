@@ -28,6 +28,9 @@ bool ParseArgs(const std::vector<std::string>& args, BuildOptions* options) {
             }
         } else if (a == "-q" || a == "--quiet") {
             options->quiet = true;
+        } else if (a == "-o" || a == "--output" || a == "--stub" || a == "-j" || a == "--jobs") {
+            fprintf(stderr, "mksetup build: %s needs a value\n", a.c_str());
+            return false;
         } else if (!a.empty() && a[0] == '-') {
             fprintf(stderr, "mksetup build: unknown option '%s'\n", a.c_str());
             return false;
