@@ -507,6 +507,11 @@ const BadInput kBadInputs[] = {
      },
      nullptr, "big.exe",
      "274433 bytes: the installer program must fit below the payload offset 274432"},
+    {"stub not a program",
+     [](const std::string& root, std::string&, BuildOptions& o) {
+         o.stubPath = root + "/product.ini";
+     },
+     nullptr, "product.ini", "not a Windows program (does not start with \"MZ\")"},
     {"uninstaller not a program",
      [](const std::string& root, std::string&, BuildOptions&) {
          WriteHostFile(root + "/" + "uninst.exe", std::string("#!/bin/sh\n"));

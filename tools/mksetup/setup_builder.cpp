@@ -225,7 +225,9 @@ class SetupBuilder {
             return;
         }
         if (!ReadInput(m_stubPath, m_stubPath, &m_stub)) return;
-        if (m_stub.size() > size_t(kPayloadOffset))
+        if (m_stub.size() < 2 || m_stub[0] != 'M' || m_stub[1] != 'Z')
+            m_diag->Error(m_stubPath, "not a Windows program (does not start with \"MZ\")");
+        else if (m_stub.size() > size_t(kPayloadOffset))
             m_diag->Error(m_stubPath, std::to_string(m_stub.size()) +
                                           " bytes: the installer program must fit below the "
                                           "payload offset " +
