@@ -104,6 +104,12 @@ int Confirm(const Plan* plan) {
         AppendText(&text, plan->record.version);
     }
     AppendText(&text, texts::kConfirmAfter);
+    // Everything in the folder goes, also what the user put there himself:
+    // the user sees which folder before saying yes.
+    AppendText(&text, "\r\n\r\n");
+    AppendText(&text, texts::kConfirmFolder);
+    AppendText(&text, "\r\n");
+    AppendText(&text, plan->installFolder);
     return MessageBoxA(nullptr, text.text, plan->title,
                        MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2 | MB_SETFOREGROUND) == IDYES;
 }

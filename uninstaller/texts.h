@@ -9,6 +9,10 @@ const char kTitleSuffix[] = " \xD0\xB6\xD4\xD8";  //  卸载 (after the product 
 // 确实要卸载 <product> <version> 吗？
 const char kConfirmBefore[] = "\xC8\xB7\xCA\xB5\xD2\xAA\xD0\xB6\xD4\xD8 ";  // 确实要卸载
 const char kConfirmAfter[] = " \xC2\xF0\xA3\xBF";                           //  吗？
+// 将删除以下文件夹及其中的全部文件： (then the installation directory)
+const char kConfirmFolder[] =
+    "\xBD\xAB\xC9\xBE\xB3\xFD\xD2\xD4\xCF\xC2\xCE\xC4\xBC\xFE\xBC\xD0\xBC\xB0\xC6\xE4\xD6\xD0"
+    "\xB5\xC4\xC8\xAB\xB2\xBF\xCE\xC4\xBC\xFE\xA3\xBA";
 
 // 卸载信息缺失或已损坏，无法卸载。
 const char kRecordDamaged[] =

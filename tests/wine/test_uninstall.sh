@@ -28,7 +28,11 @@ echo keep >"$programs_host/mine.txt"
 wt_start "$target_host/$WT_UNINSTALLER_NAME"
 pid=$WT_PID
 question=$(wt_ctl --timeout 30 --title 卸载 msgbox) || wt_fail "no confirmation"
-wt_expect_eq "question" "确实要卸载 $WT_PRODUCT $WT_VERSION 吗？" "$question"
+# The question names the folder that goes with everything in it.
+wt_expect_eq "question" "确实要卸载 $WT_PRODUCT $WT_VERSION 吗？
+
+将删除以下文件夹及其中的全部文件：
+$WT_DEFAULT_DIR" "$(printf '%s' "$question" | tr -d '\r')"
 sleep 0.5
 wt_shot confirm
 wt_ctl_ok --title 卸载 msgbox yes >/dev/null

@@ -17,7 +17,7 @@ wt_expect_file "$target_host/$WT_UNINSTALLER_NAME"
 
 profile=$(wt_profile) || wt_fail "no Wine user profile"
 guarded=$profile/AppData/Roaming
-[ -d "$guarded" ] && [ ! -L "$guarded" ] || wt_fail "no real folder at $guarded"
+if [ ! -d "$guarded" ] || [ -L "$guarded" ]; then wt_fail "no real folder at $guarded"; fi
 echo keep >"$guarded/mine.txt"
 cp "$target_host/$WT_UNINSTALLER_NAME" "$guarded/"
 ln -s "$guarded" "$WINEPREFIX/drive_c/链接"
