@@ -397,6 +397,7 @@ class SetupBuilder {
             [this](size_t done, uint64_t bytes) { m_progress.Update(done, bytes); }, &a.zip,
             &error);
         if (!ok) {
+            m_progress.End("stopped");  // ends the redrawn line before the error
             m_diag->Error(Where(a.setting), error);
             return false;
         }
