@@ -17,6 +17,7 @@ void FreeImages(CSetupInfo* info) {
     for (int i = 0; i < kImageCount; ++i) {
         free(info->m_pImages[i]);
         info->m_pImages[i] = nullptr;
+        info->m_nImageSizes[i] = 0;
     }
 }
 
@@ -26,7 +27,10 @@ void ZeroRecord(CSetupInfo* info) {
     memset(info->m_szVersion, 0, sizeof info->m_szVersion);
     memset(info->m_szPublisherKey, 0, sizeof info->m_szPublisherKey);
     memset(info->m_szInstallDir, 0, sizeof info->m_szInstallDir);
-    for (int i = 0; i < kImageCount; ++i) info->m_pImages[i] = nullptr;
+    for (int i = 0; i < kImageCount; ++i) {
+        info->m_pImages[i] = nullptr;
+        info->m_nImageSizes[i] = 0;
+    }
     memset(info->m_szMenuFolder, 0, sizeof info->m_szMenuFolder);
     info->m_nShortcuts = 0;
     memset(info->m_Shortcuts, 0, sizeof info->m_Shortcuts);
@@ -78,20 +82,6 @@ int LocateSegment(CFileStream& in, ArchiveSegment* segment) {
     return 1;
 }
 
-// The record keeps no length for a picture: its users take it from the BMP
-// file header. A picture that starts as a BMP file must therefore hold every
-// byte its file-size field claims, or drawing it would read past its buffer.
-// Other bytes ("not a BMP") are never drawn and stay acceptable.
-int ClaimsMoreThanItHolds(const uint8_t* picture, int32_t size) {
-    if (picture[0] != 'B') return 0;
-    if (size < 2) return 1;  // the second byte is looked at too
-    if (picture[1] != 'M') return 0;
-    if (size < 6) return 1;
-    uint32_t fileSize = picture[2] | (picture[3] << 8) | (picture[4] << 16) |
-                        (static_cast<uint32_t>(picture[5]) << 24);
-    return fileSize > static_cast<uint32_t>(size);
-}
-
 int ReadShortcut(CSetupInfo* info, ShortcutEntry* entry, CFileStream& in) {
     return info->ReadString(entry->linkName, in) && info->ReadString(entry->target, in) &&
            info->ReadString(entry->icon, in) && ReadInt32(in, &entry->location);
@@ -120,8 +110,11 @@ int CSetupInfo::ReadHeader(CFileStream& in) {
     for (int i = 0; i < m_nShortcuts; ++i)
         if (!ReadShortcut(this, &m_Shortcuts[i], in)) return 0;
 
-    for (int i = 0; i < kImageCount; ++i)
-        if (ReadImage(&m_pImages[i], in) < 0) return 0;
+    for (int i = 0; i < kImageCount; ++i) {
+        int32_t size = ReadImage(&m_pImages[i], in);
+        if (size < 0) return 0;
+        m_nImageSizes[i] = size;
+    }
 
     for (int k = 0; k < 2; ++k)
         if (!LocateSegment(in, &m_Archives[k])) return 0;
@@ -162,9 +155,9 @@ int CSetupInfo::ReadImage(uint8_t** slot, CFileStream& in) {
     CLzDecoder decoder;
     int32_t n = decoder.DecodeBuffer(scratch, kMaxImageBytes, packed, static_cast<int32_t>(size));
     free(packed);
-    if (n <= 0 || ClaimsMoreThanItHolds(scratch, n)) {
+    if (n <= 0) {
         free(scratch);
-        return n <= 0 ? n : -1;
+        return n;
     }
     uint8_t* image = static_cast<uint8_t*>(malloc(n));
     if (image) memcpy(image, scratch, n);

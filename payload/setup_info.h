@@ -67,6 +67,7 @@ class CSetupInfo {
     char m_szPublisherKey[kFieldSize];
     char m_szInstallDir[kFieldSize];
     uint8_t* m_pImages[kImageCount];
+    int32_t m_nImageSizes[kImageCount];  // decoded length of each picture; 0 where absent
     char m_szMenuFolder[kFieldSize];
     int32_t m_nShortcuts;
     ShortcutEntry m_Shortcuts[kMaxShortcuts];

@@ -31,12 +31,12 @@ void AppMessageBox(HWND owner, const char* text) {
     MessageBoxA(owner, text, AppTitle(), MB_OK | MB_ICONEXCLAMATION);
 }
 
-void DrawPicture(const uint8_t* picture, HWND control) {
+void DrawPicture(const uint8_t* picture, int32_t size, HWND control) {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(control, &paint);
     ui::PictureLayout layout;
-    // The record keeps no length of a picture: its own headers bound it.
-    if (dc && ui::GetPictureLayout(picture, -1, &layout)) {
+    // Its headers must agree with the length the reader decoded.
+    if (dc && ui::GetPictureLayout(picture, size, &layout)) {
         // The system reads whole rows; the zeroed buffer has room for all of
         // them even when the picture declares fewer pixel bytes.
         void* pixels = HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, kMaxImageBytes);

@@ -21,7 +21,7 @@ void AppMessageBox(HWND owner, const char* text);
 // Draws an in-memory BMP at the top-left corner of a control. A picture the
 // drawing cannot serve (absent, damaged, compressed, top-down, with a colour
 // table) draws nothing.
-void DrawPicture(const uint8_t* picture, HWND control);
+void DrawPicture(const uint8_t* picture, int32_t size, HWND control);
 
 // The shell's folder browser: no owner, the desktop as root. 1 and the path
 // (kMaxPath bytes) when a folder was chosen, 0 on cancel.

@@ -241,8 +241,10 @@ void CWizardWindow::OnPaint() {
                  (client.bottom - client.top - cyIcon + 1) / 2, m_hIcon);
     } else {
         FillBackground(m_hWnd, dc);
-        DrawPicture(m_pInfo->m_pImages[kImageHeader], GetDlgItem(m_hWnd, IDC_HEADER_PICTURE));
-        DrawPicture(m_pInfo->m_pImages[kImageConfirm], GetDlgItem(m_hWnd, IDC_CONFIRM_PICTURE));
+        DrawPicture(m_pInfo->m_pImages[kImageHeader], m_pInfo->m_nImageSizes[kImageHeader],
+                    GetDlgItem(m_hWnd, IDC_HEADER_PICTURE));
+        DrawPicture(m_pInfo->m_pImages[kImageConfirm], m_pInfo->m_nImageSizes[kImageConfirm],
+                    GetDlgItem(m_hWnd, IDC_CONFIRM_PICTURE));
     }
     EndPaint(m_hWnd, &paint);
 }
@@ -252,7 +254,8 @@ void CWizardWindow::PaintPage(HWND page, int image) {
     HDC dc = BeginPaint(page, &paint);
     FillBackground(page, dc);
     if (image >= 0 && image < kImageCount)
-        DrawPicture(m_pInfo->m_pImages[image], GetDlgItem(page, IDC_PAGE_PICTURE));
+        DrawPicture(m_pInfo->m_pImages[image], m_pInfo->m_nImageSizes[image],
+                    GetDlgItem(page, IDC_PAGE_PICTURE));
     EndPaint(page, &paint);
 }
 
