@@ -240,6 +240,12 @@ TEST_F(MksetupInfoTest, DamagedInstallersAreReported) {
     big.images[3] = Packed(Bytes(kMaxImageBytes + 1, 'b'));
     Payload badUninstaller = Sample();
     badUninstaller.uninstaller = {5, 0, 0, 0, 1, 2, 3, 4, 5};
+    // Blocks of 5 bytes that each claim 64 KiB: 268 MB from 20 KB of damage.
+    Payload hugeUninstaller = Sample();
+    hugeUninstaller.uninstaller.clear();
+    for (int i = 0; i < 4100; ++i)
+        hugeUninstaller.uninstaller.insert(hugeUninstaller.uninstaller.end(), {0, 0, 1, 0, 0});
+    Write(hugeUninstaller, "hugeuninst.exe");
     Write(big, "big.exe");
     Write(badUninstaller, "baduninst.exe");
     WriteHostFile(Path("short.exe"), Bytes(1000, 0));
@@ -251,6 +257,7 @@ TEST_F(MksetupInfoTest, DamagedInstallersAreReported) {
         {"cut.exe", "uninstaller: cut off by the end of the file"},
         {"big.exe", "picture 3: decodes to more than 1048576 bytes"},
         {"baduninst.exe", "uninstaller: malformed packed item"},
+        {"hugeuninst.exe", "uninstaller: decodes to more than 268435456 bytes"},
         {"short.exe", "no payload: the file has 1000 bytes"},
         {"none.exe", "cannot open: No such file or directory"},
     };

@@ -69,7 +69,8 @@ bool BuildReport(const std::string& path, const CSetupInfo& info, Report* report
     }
     const Bytes& packed = report->payload.uninstaller;
     Uninstaller& u = report->uninstaller;
-    u.decodedOk = DecodeItem(packed.data(), packed.size(), INT32_MAX, &u.decoded, &u.error);
+    u.decodedOk =
+        DecodeItem(packed.data(), packed.size(), kMaxUninstallerBytes, &u.decoded, &u.error);
     return true;
 }
 

@@ -42,6 +42,10 @@ bool WriteFileAtomically(const std::string& path, const Bytes& bytes, std::strin
 bool DecodeItem(const uint8_t* packed, size_t size, size_t maxDecoded, Bytes* decoded,
                 std::string* error);
 
+// An uninstaller larger than this is no uninstaller but a damaged size field;
+// decoding stops there rather than allocate what the field claims.
+const size_t kMaxUninstallerBytes = 256u << 20;
+
 // --- Pictures ----------------------------------------------------------------
 struct BmpInfo {
     int32_t width = 0;

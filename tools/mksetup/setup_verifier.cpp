@@ -15,9 +15,6 @@
 
 namespace {
 
-// An uninstaller larger than this is no uninstaller: a damaged size field.
-const size_t kMaxUninstallerBytes = 256u << 20;
-
 std::string Hex32(uint32_t v) {
     char text[16];
     snprintf(text, sizeof text, "%08" PRIX32, v);
