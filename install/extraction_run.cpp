@@ -18,6 +18,7 @@ const char* const kTempArchiveNames[2] = {"tmp1.zip", "tmp2.zip"};
 const int32_t kCopyChunk = 65536;
 const int kLogLineBytes = 256;
 const int kProgressScale = 100;
+const size_t kEmptyArchiveSize = 22;
 
 void SetProgress(int position) {
     if (g_pProgressCtrl) g_pProgressCtrl->SetPos(position);
@@ -68,6 +69,26 @@ void CloseAndDeleteArchives(CUnzipper& u0, CUnzipper& u1, char tempPaths[2][kFie
     u1.CloseZip();
     plat::DeleteOneFile(tempPaths[0]);
     plat::DeleteOneFile(tempPaths[1]);
+}
+
+// A segment of size 0 is no archive, and an archive without entries is its
+// 22-byte end record alone (which minizip does not open): both rightly add
+// nothing. Anything else that does not open is damaged, and installing
+// nothing from it is no success.
+bool IsEmptyOrEmptyArchive(const char* path) {
+    uint8_t bytes[kEmptyArchiveSize + 1];
+    CFileStream file(path, CFileStream::kRead);
+    size_t n = file.Read(bytes, sizeof bytes);
+    if (n == 0) return true;
+    static const uint8_t kEndSignature[4] = {'P', 'K', 5, 6};
+    return n == kEmptyArchiveSize && memcmp(bytes, kEndSignature, 4) == 0 &&
+           (bytes[8] | bytes[9] | bytes[10] | bytes[11]) == 0;
+}
+
+int ArchiveOpened(const CUnzipper& unzipper, int which, const char* tempPath) {
+    if (unzipper.IsOpen() || IsEmptyOrEmptyArchive(tempPath)) return 1;
+    WriteLog(which == 0 ? "unziper0 OpenZip Failed" : "unziper1 OpenZip Failed");
+    return 0;
 }
 
 // Unpacks every entry of one archive; the progress counts the entries of
@@ -122,8 +143,9 @@ int UnpackArchives(CSetupInfo& info, char tempPaths[2][kFieldSize], int64_t* tot
     // Wide enough for any two entry counts times the scale.
     *total = static_cast<int64_t>(count0) + count1;
 
-    const int unpacked =
-        UnpackAll(u0, 0, count0, 0, *total) && UnpackAll(u1, 1, count1, count0, *total);
+    const int unpacked = ArchiveOpened(u0, 0, tempPaths[0]) && ArchiveOpened(u1, 1, tempPaths[1]) &&
+                         UnpackAll(u0, 0, count0, 0, *total) &&
+                         UnpackAll(u1, 1, count1, count0, *total);
     CloseAndDeleteArchives(u0, u1, tempPaths);
     return unpacked;
 }

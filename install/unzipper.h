@@ -28,6 +28,7 @@ class CUnzipper {
 
     int CloseZip();
     int SetOutputFolder(const char* folder);
+    bool IsOpen() const { return m_uzFile != nullptr; }
     int GetFileCount();
     int GotoFirstFile(const char* ext = nullptr);
     int GotoNextFile(const char* ext = nullptr);

@@ -306,6 +306,16 @@ TEST_F(ExtractionRunTest, ArchiveThatCannotBeCopiedWholeFailsTheRun) {
     }
 }
 
+TEST_F(ExtractionRunTest, NonEmptySegmentThatIsNoArchiveFailsTheRun) {
+    Carry(MakeZip({File("a.txt", "a")}), std::vector<uint8_t>(100, 'x'));
+    EXPECT_EQ(Run(), 0);
+    EXPECT_EQ(Log(), (Lines{"ExtraFileFromInfo begin", "unziper1 OpenZip Failed"}));
+    EXPECT_FALSE(Exists(install + "/a.txt"));
+    EXPECT_FALSE(Exists(install + "/tmp1.zip"));
+    EXPECT_FALSE(Exists(install + "/tmp2.zip"));
+    EXPECT_TRUE(progress.positions.empty());
+}
+
 TEST_F(ExtractionRunTest, PathsThatDoNotFitFailTheRun) {
     // The link's path would pass 259 bytes: refused, not cut.
     const std::string longName = std::string(236, 'n') + ".lnk";
