@@ -381,17 +381,25 @@ wt_make_installer() {
         wt_fail "mksetup build failed"
 }
 
-# wt_install SETUP_EXE [DIR]: walks the wizard to its end, in DIR or the
-# default directory, without looking closely (the happy path does that).
-wt_install() {
-    local sel=(--title "$WT_PRODUCT") pid
+# wt_start_install SETUP_EXE [DIR]: starts the installer and walks the wizard
+# to its last step, in DIR or the default directory, where the installation
+# starts by itself. The installer's process id is left in WT_PID.
+wt_start_install() {
+    local sel=(--title "$WT_PRODUCT")
     wt_start "$1"
-    pid=$WT_PID
     wt_ctl_ok --timeout 30 "${sel[@]}" wait-control 1036 visible enabled "text=开始安装"
     wt_ctl_ok "${sel[@]}" click 1036
     wt_ctl_ok "${sel[@]}" wait-control 1000 visible
     if [ -n "${2:-}" ]; then wt_ctl_ok "${sel[@]}" set-text 1000 "$2"; fi
     wt_ctl_ok "${sel[@]}" click 1036
+}
+
+# wt_install SETUP_EXE [DIR]: walks the wizard to its end, in DIR or the
+# default directory, without looking closely (the happy path does that).
+wt_install() {
+    local sel=(--title "$WT_PRODUCT") pid
+    wt_start_install "$@"
+    pid=$WT_PID
     wt_ctl_ok --timeout 60 "${sel[@]}" wait-control 1036 visible enabled "text=完成"
     wt_ctl_ok "${sel[@]}" click 1036
     wt_wait_exit "$pid" 20 || wt_fail "the installer did not end after 完成"

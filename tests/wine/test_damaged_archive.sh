@@ -15,13 +15,9 @@ python3 "$WT_LIB_DIR/checks.py" damage "$WT_TMP/sound.exe" "$setup_dir/setup.exe
     wt_fail "cannot damage the archive"
 target_host=$(wt_hostpath "$WT_DEFAULT_DIR")
 
-wt_start "$setup_dir/setup.exe"
+wt_start_install "$setup_dir/setup.exe"
 pid=$WT_PID
 sel=(--title "$WT_PRODUCT")
-wt_ctl_ok --timeout 30 "${sel[@]}" wait-control 1036 visible enabled "text=开始安装"
-wt_ctl_ok "${sel[@]}" click 1036
-wt_ctl_ok "${sel[@]}" wait-control 1000 visible
-wt_ctl_ok "${sel[@]}" click 1036
 
 box=$(wt_ctl --timeout 60 --title setup msgbox) || wt_fail "no message box"
 wt_expect_eq "message" "安装失败!" "$box"

@@ -18,14 +18,9 @@ target='R:\演示产品'
 for type in network floppy; do
     wt_log "drive R: as $type"
     wt_set_drive_type r "$type"
-    wt_start "$setup_dir/setup.exe"
+    wt_start_install "$setup_dir/setup.exe" "$target"
     pid=$WT_PID
     sel=(--title "$WT_PRODUCT")
-    wt_ctl_ok --timeout 30 "${sel[@]}" wait-control 1036 visible enabled "text=开始安装"
-    wt_ctl_ok "${sel[@]}" click 1036
-    wt_ctl_ok "${sel[@]}" wait-control 1000 visible
-    wt_ctl_ok "${sel[@]}" set-text 1000 "$target"
-    wt_ctl_ok "${sel[@]}" click 1036
     box=$(wt_ctl --timeout 30 --title setup msgbox) || wt_fail "no message box ($type)"
     wt_expect_eq "message ($type)" "该盘符硬盘容量小于100MB，请更换盘符安装" "$box"
     sleep 0.5
