@@ -1,41 +1,13 @@
 #include "payload/integrity.h"
 
 #include <string.h>
+#include <zlib.h>
 
+#include "payload/byte_order.h"
 #include "payload/setup_info.h"
 #include "platform/file_stream.h"
 
 namespace {
-
-// Four tables of 256 entries (slicing by four): 4 KB of zero-initialised
-// data, filled on first use, so the check of a large payload at start-up
-// costs little more than reading it. Start-up runs on one thread only.
-uint32_t g_crcTable[4][256];
-bool g_crcTableReady = false;
-
-void BuildCrcTable() {
-    for (uint32_t n = 0; n < 256; ++n) {
-        uint32_t c = n;
-        for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-        g_crcTable[0][n] = c;
-    }
-    for (uint32_t n = 0; n < 256; ++n) {
-        uint32_t c = g_crcTable[0][n];
-        for (int t = 1; t < 4; ++t) {
-            c = g_crcTable[0][c & 0xFF] ^ (c >> 8);
-            g_crcTable[t][n] = c;
-        }
-    }
-    g_crcTableReady = true;
-}
-
-uint32_t Le32(const uint8_t* p) {
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-
-void PutLe32(uint32_t value, uint8_t* p) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(value >> (8 * i));
-}
 
 // Whether the file holds a byte at position - 1, i.e. is at least position
 // bytes long. The stream has no size query.
@@ -61,18 +33,15 @@ uint32_t CrcOfRange(CFileStream& exe, int64_t start, int64_t length, int* ok) {
 }  // namespace
 
 uint32_t Crc32(uint32_t crc, const void* data, size_t size) {
-    if (!g_crcTableReady) BuildCrcTable();
-    const uint8_t* p = static_cast<const uint8_t*>(data);
-    crc = ~crc;
-    while (size >= 4) {
-        crc ^= Le32(p);
-        crc = g_crcTable[3][crc & 0xFF] ^ g_crcTable[2][(crc >> 8) & 0xFF] ^
-              g_crcTable[1][(crc >> 16) & 0xFF] ^ g_crcTable[0][crc >> 24];
-        p += 4;
-        size -= 4;
+    // zlib takes 32-bit lengths.
+    const Bytef* p = static_cast<const Bytef*>(data);
+    while (size > 0) {
+        uInt chunk = size > 0x40000000 ? 0x40000000 : static_cast<uInt>(size);
+        crc = static_cast<uint32_t>(crc32(crc, p, chunk));
+        p += chunk;
+        size -= chunk;
     }
-    while (size--) crc = g_crcTable[0][(crc ^ *p++) & 0xFF] ^ (crc >> 8);
-    return ~crc;
+    return crc;
 }
 
 int ParseIntegrityRecord(const uint8_t* bytes, size_t available, IntegrityRecord* record) {

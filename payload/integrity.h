@@ -47,8 +47,7 @@ int ParseIntegrityRecord(const uint8_t* bytes, size_t available, IntegrityRecord
 void FormatIntegrityRecord(uint32_t payloadLength, uint32_t payloadCrc,
                            uint8_t out[kIntegrityRecordSize]);
 
-// CRC-32 as zlib computes it: Crc32(0, data, n) == crc32(0, data, n), and a
-// running value can be passed back in to continue.
+// zlib's CRC-32 over any length; a running value can be passed back in.
 uint32_t Crc32(uint32_t crc, const void* data, size_t size);
 
 // First byte after the payload, from a record that ReadHeader filled: the

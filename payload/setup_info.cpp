@@ -6,6 +6,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "payload/byte_order.h"
 #include "payload/lz_decoder.h"
 #include "platform/file_stream.h"
 
@@ -44,8 +45,7 @@ int ReadUInt32(CFileStream& in, uint32_t* value) {
     uint8_t bytes[4] = {0, 0, 0, 0};
     *value = 0;
     if (in.Read(bytes, sizeof bytes) != sizeof bytes) return 0;
-    *value =
-        bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
+    *value = Le32(bytes);
     return 1;
 }
 

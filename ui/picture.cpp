@@ -1,15 +1,10 @@
 #include "ui/picture.h"
 
+#include "payload/byte_order.h"
 #include "payload/setup_info.h"
 
 namespace ui {
 namespace {
-
-uint32_t ReadU16(const uint8_t* p) { return p[0] | (p[1] << 8); }
-
-uint32_t ReadU32(const uint8_t* p) {
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
 
 const uint32_t kBiRgb = 0;
 const int kHeadersSize = kBmpFileHeaderSize + kBmpInfoHeaderSize;
@@ -29,21 +24,21 @@ bool GetPictureLayout(const uint8_t* bmp, int32_t size, PictureLayout* layout) {
 
     // A decoded picture never exceeds kMaxImageBytes, so a larger file-size
     // field is a lie; with the length unknown this bounds what may be read.
-    uint32_t fileSize = ReadU32(bmp + 2);
+    uint32_t fileSize = Le32(bmp + 2);
     if (fileSize < static_cast<uint32_t>(kHeadersSize) ||
         fileSize > static_cast<uint32_t>(kMaxImageBytes))
         return false;
     if (size >= 0 && fileSize != static_cast<uint32_t>(size)) return false;
 
     const uint8_t* info = bmp + kBmpFileHeaderSize;
-    uint32_t headerSize = ReadU32(info);
-    int32_t width = static_cast<int32_t>(ReadU32(info + 4));
-    int32_t height = static_cast<int32_t>(ReadU32(info + 8));
-    uint32_t planes = ReadU16(info + 12);
-    uint32_t bitCount = ReadU16(info + 14);
-    uint32_t compression = ReadU32(info + 16);
-    uint32_t sizeImage = ReadU32(info + 20);
-    uint32_t colorsUsed = ReadU32(info + 32);
+    uint32_t headerSize = Le32(info);
+    int32_t width = static_cast<int32_t>(Le32(info + 4));
+    int32_t height = static_cast<int32_t>(Le32(info + 8));
+    uint32_t planes = Le16(info + 12);
+    uint32_t bitCount = Le16(info + 14);
+    uint32_t compression = Le32(info + 16);
+    uint32_t sizeImage = Le32(info + 20);
+    uint32_t colorsUsed = Le32(info + 32);
 
     // The drawing passes exactly the 40 header bytes: a longer header would
     // make the system read past them.
@@ -56,7 +51,7 @@ bool GetPictureLayout(const uint8_t* bmp, int32_t size, PictureLayout* layout) {
     if (stride * static_cast<uint64_t>(height) > static_cast<uint64_t>(kMaxImageBytes))
         return false;
 
-    uint32_t offset = ReadU32(bmp + 10);
+    uint32_t offset = Le32(bmp + 10);
     if (offset < static_cast<uint32_t>(kHeadersSize)) return false;
     if (static_cast<uint64_t>(offset) + sizeImage > fileSize) return false;
 

@@ -1,18 +1,13 @@
 #include "tools/mksetup/picture_rules.h"
 
 #include "payload/setup_info.h"
+#include "payload/byte_order.h"
 #include "tools/mksetup/manifest.h"
 
 namespace {
 
 const uint32_t kFileHeaderSize = 14;
 const uint32_t kInfoHeaderSize = 40;
-
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-
-uint32_t Le32(const uint8_t* p) {
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
 
 std::string Num(int64_t n) { return std::to_string(n); }
 

@@ -8,18 +8,13 @@
 #include <unistd.h>
 
 #include "payload/lz_decoder.h"
+#include "payload/byte_order.h"
 #include "platform/file_stream.h"
 #include "platform/platform.h"
 
 namespace {
 
 const size_t kMaxText = kFieldSize - 1;
-
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-
-uint32_t Le32(const uint8_t* p) {
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
 
 std::string SystemError(const std::string& what) { return what + ": " + strerror(errno); }
 
