@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "install/install_log.h"
+#include "install/path_join.h"
 #include "payload/setup_info.h"
 #include "res/resource.h"
 #include "ui/texts.h"
@@ -11,17 +12,8 @@
 namespace ui {
 
 int ComposeBrowsedPath(const char* chosen, const char* defaultDir, char out[plat::kMaxPath]) {
-    out[0] = '\0';
     const char* lastSlash = strrchr(defaultDir, '\\');
-    const char* component = lastSlash ? lastSlash + 1 : "";
-    size_t chosenLength = strlen(chosen);
-    bool needsSlash = chosenLength == 0 || chosen[chosenLength - 1] != '\\';
-    size_t total = chosenLength + (needsSlash ? 1 : 0) + strlen(component);
-    if (total >= static_cast<size_t>(plat::kMaxPath)) return 0;
-    memcpy(out, chosen, chosenLength);
-    if (needsSlash) out[chosenLength++] = '\\';
-    strcpy(out + chosenLength, component);
-    return 1;
+    return JoinPath(out, chosen, lastSlash ? lastSlash + 1 : "");
 }
 
 }  // namespace ui
